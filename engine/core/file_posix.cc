@@ -92,10 +92,18 @@ uint32_t posix_create_file(const char *path) {
 uint32_t posix_close(uint32_t *handle) {
     if (!handle) return ERR_NULL_PARAMETER;
     if (*handle < 3) return ERR_BAD_FILE_HANDLE;
-    // After EINTR the descriptor is gone on Linux; only EBADF means it stays.
-    if (::close(fd_of(*handle)) != 0 && errno == EBADF) return os_failure(errno);
+    // On Linux the descriptor is released whatever close() answers, except
+    // for EBADF (it was not open), so only then does the word stay: a retry
+    // with a released number could close a file opened since.  An I/O error
+    // at close (data that never reached the disk) is still reported.
+    if (::close(fd_of(*handle)) == 0) {
+        *handle = 0;
+        return ERR_NONE;
+    }
+    const int error = errno;
+    if (error == EBADF) return os_failure(error);
     *handle = 0;
-    return ERR_NONE;
+    return error == EINTR ? ERR_NONE : os_failure(error);
 }
 
 uint32_t posix_delete_file(const char *path) {
@@ -209,7 +217,7 @@ uint32_t try_lock(int fd, short type, uint64_t offset, uint64_t length) {
     fl.l_len = static_cast<off_t>(length);
     fl.l_pid = 0;
     if (::fcntl(fd, F_OFD_SETLK, &fl) == 0) return ERR_NONE;
-    if (errno == EAGAIN || errno == EACCES) return KVL_WIN_LOCK_VIOLATION;
+    if (errno == EAGAIN || errno == EACCES) return os_failure_code(KVL_WIN_LOCK_VIOLATION);
     return os_failure(errno);
 }
 
