@@ -127,6 +127,18 @@ uint32_t posix_create_dir(const char *path) {
     return ::mkdir(path, 0777) == 0 ? ERR_NONE : os_failure(errno);
 }
 
+// A transfer refused on a descriptor that is open but lacks the access (a
+// write through a read-only handle) is "access denied", as callers know it,
+// rather than "invalid handle" (EBADF) or "invalid parameter" (EINVAL from
+// ftruncate).
+uint32_t transfer_failure(int fd, int error, bool writing) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    const int access = flags & O_ACCMODE;
+    if (flags >= 0 && (writing ? access == O_RDONLY : access == O_WRONLY))
+        return os_failure(EACCES);
+    return os_failure(error);
+}
+
 uint32_t posix_read(uint32_t handle, uint32_t *length, void *buffer) {
     if (!length || (!buffer && *length)) return ERR_NULL_PARAMETER;
     uint32_t wanted = *length, done = 0;
@@ -136,7 +148,7 @@ uint32_t posix_read(uint32_t handle, uint32_t *length, void *buffer) {
         if (n < 0) {
             if (errno == EINTR) continue;
             *length = 0;
-            return os_failure(errno);
+            return transfer_failure(fd_of(handle), errno, false);
         }
         if (n == 0) break;
         done += static_cast<uint32_t>(n);
@@ -151,7 +163,8 @@ uint32_t posix_write(uint32_t handle, uint32_t *length, const void *buffer) {
     int fd = fd_of(handle);
     if (*length == 0) {
         off_t here = ::lseek(fd, 0, SEEK_CUR);
-        if (here < 0 || ::ftruncate(fd, here) != 0) return os_failure(errno);
+        if (here < 0) return os_failure(errno);
+        if (::ftruncate(fd, here) != 0) return transfer_failure(fd, errno, true);
         return ERR_NONE;
     }
     if (!buffer) return ERR_NULL_PARAMETER;
@@ -161,7 +174,7 @@ uint32_t posix_write(uint32_t handle, uint32_t *length, const void *buffer) {
         ssize_t n = ::write(fd, in + done, wanted - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return os_failure(errno);
+            return transfer_failure(fd, errno, true);
         }
         if (n == 0) break;
         done += static_cast<uint32_t>(n);
