@@ -35,6 +35,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -166,6 +167,8 @@ uint32_t attach(Mapping &m, bool initial_owner) {
 }
 
 uint32_t open_object(Mapping &m, bool initial_owner) {
+    // The C library calls an over-long name invalid; it is too long.
+    if (m.object.size() - 1 > NAME_MAX) return os_failure(ENAMETOOLONG);
     m.fd = ::shm_open(m.object.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (m.fd < 0) return os_failure(errno);
     uint32_t rc = opener_lock(m.fd, F_WRLCK) ? attach(m, initial_owner) : os_failure(errno);
