@@ -64,12 +64,6 @@ TEST(EngineVariables, SetRefusesUnknownAndReadOnlyNumbers) {
     EXPECT_EQ(KvlSetVar(nullptr, 1), 8396u);
 }
 
-TEST(EngineVariables, ModuleHandleIsSetWhileLoaded) {
-    uint32_t error = 1;
-    EXPECT_NE(KvlGetVar(-3, &error), 0u);
-    EXPECT_EQ(error, 0u);
-}
-
 TEST(EngineVariables, FileLayerTableIsFilledOnlyWithRoomForTwelveSlots) {
     FileLayerTable small = {};
     small.count = 11;
@@ -154,11 +148,6 @@ TEST(Memory, CeilingFollowsVariableTwelve) {
     EXPECT_EQ(KvlGetVar(12, nullptr), 131072u);
 }
 
-TEST(Memory, AvailableMemory) {
-    EXPECT_EQ(KvlGetMemoryAvail(1), 0u);
-    EXPECT_GE(KvlGetMemoryAvail(0), 147456u);
-}
-
 TEST(Memory, SetAndCopy) {
     char buffer[8];
     std::memcpy(buffer, "abcdefgh", 8);
@@ -200,13 +189,6 @@ TEST(System, ExtendedErrorReportsTheLastOsError) {
     EXPECT_EQ(a, 2u);
     EXPECT_EQ(b + c + d, 0u);
     EXPECT_EQ(KvlGetExtendedError(&a, &b, nullptr, &d), 8396u);
-}
-
-TEST(System, HandleCountAndCallTest) {
-    uint32_t count = 64;
-    EXPECT_EQ(KvlSetHandleCount(&count), 0u);
-    EXPECT_GE(count, 64u);
-    EXPECT_EQ(KvlTestCallBack(0xDEADBEEF), 0xDEADBEEFu);
 }
 
 }  // namespace
