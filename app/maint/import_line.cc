@@ -17,7 +17,7 @@ std::string column_text(std::string_view line, CsvColumn column) {
     return text;
 }
 
-bool is_blank_line(std::string_view line) {
+bool is_blank(std::string_view line) {
     return line.find_first_not_of(" \t\r\f\v") == std::string_view::npos;
 }
 
@@ -35,7 +35,7 @@ std::string_view import_line_status_text(ImportLineStatus status) {
 }
 
 ImportLineStatus parse_import_line(std::string_view line, CheckRecord &record) {
-    if (is_blank_line(line)) return ImportLineStatus::Blank;
+    if (is_blank(line)) return ImportLineStatus::Blank;
     if (line.size() < csv_columns::kAmount) return ImportLineStatus::Short;
 
     std::string_view amount_text = line.substr(csv_columns::kAmount);
@@ -43,7 +43,8 @@ ImportLineStatus parse_import_line(std::string_view line, CheckRecord &record) {
     std::string amount_copy(amount_text);
     std::replace(amount_copy.begin(), amount_copy.end(), kCsvCommaStandIn, ',');
     ParsedNumber amount = scan_number(amount_copy);
-    if (!amount.has_number) return ImportLineStatus::NoAmount;
+    if (!amount.has_number || !is_blank(std::string_view(amount_copy).substr(amount.used)))
+        return ImportLineStatus::NoAmount;
     std::optional<std::string> stored = stored_amount(amount.value);
     if (!stored) return ImportLineStatus::AmountTooLarge;
 

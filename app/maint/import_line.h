@@ -5,7 +5,8 @@
 // fixed (app/output/csv_line.h); the character standing in a separator
 // column is skipped unseen, every '~' becomes ',', and the amount runs from
 // column 110 to the first ']' or the line's end.  Month, day and year are
-// stored as they stand ("7 " stays "7 ").
+// stored as they stand ("7 " stays "7 ").  The amount must be one number and
+// nothing else but spaces: "1,234.50" would otherwise read as 1.
 #ifndef LEDGROVE_APP_MAINT_IMPORT_LINE_H
 #define LEDGROVE_APP_MAINT_IMPORT_LINE_H
 
@@ -20,7 +21,7 @@ enum class ImportLineStatus {
     Ok,
     Blank,           // empty or only white space: nothing to import
     Short,           // ends before the amount column
-    NoAmount,        // the amount holds no number
+    NoAmount,        // the amount is not a number, or more than one
     AmountTooLarge,  // the amount does not fit the 15-character stored form
 };
 

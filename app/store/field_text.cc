@@ -138,7 +138,7 @@ ParsedNumber scan_number(std::string_view text) {
     for (; i < text.size() && is_digit(text[i]); ++i, ++digits) nonzero_integer |= text[i] != '0';
     if (i < text.size() && text[i] == '.')
         for (++i; i < text.size() && is_digit(text[i]); ++i) ++digits;
-    if (digits == 0) return {0.0, false};
+    if (digits == 0) return {0.0, false, 0};
 
     double value = 0.0;
     auto [end, ec] = std::from_chars(text.data() + start, text.data() + i, value,
@@ -146,7 +146,7 @@ ParsedNumber scan_number(std::string_view text) {
     if (ec == std::errc::result_out_of_range)
         value = nonzero_integer ? std::numeric_limits<double>::max() : 0.0;
     (void)end;
-    return {negative ? -value : value, true};
+    return {negative ? -value : value, true, i};
 }
 
 double parse_number(std::string_view text) { return scan_number(text).value; }

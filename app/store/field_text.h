@@ -69,8 +69,9 @@ std::string group_thousands(std::string_view text);
 // digits, an optional point and digits; reading stops at the first other
 // character.  No exponents, no "inf" or "nan".
 struct ParsedNumber {
-    double value;     // 0 when no number was found
-    bool has_number;  // at least one digit was read
+    double value;      // 0 when no number was found
+    bool has_number;   // at least one digit was read
+    std::size_t used;  // characters read, leading white space included
 };
 ParsedNumber scan_number(std::string_view text);
 

@@ -9,34 +9,13 @@
 #include "app/search/result_lines.h"
 #include "app/search/result_list.h"
 #include "app/support/records.h"
+#include "app/support/register_sample.h"
 
 namespace {
 
 using namespace ledgrove;
-using app_test::make_record;
-using app_test::S;
+using namespace app_test;
 using Lines = std::vector<std::string>;
-
-const CheckRecord R1 = make_record("100001", "20070930", "0000000017", "ACME SUPPLY, INC.",
-                                   "07001234", "OFFICE SUPPLIES FOR CITY HALL",
-                                   "000000000100.00", "000001");
-const CheckRecord R2 = make_record("100001", "20070930", "0000000017", "ACME SUPPLY, INC.",
-                                   "07001234", "OFFICE SUPPLIES FOR CITY HALL, RTN",
-                                   "-00000000012.50", "000002");
-const CheckRecord R3 = make_record("100002", "20071001", "0000000017", "ACME SUPPLY, INC.", "",
-                                   "ROAD SALT", "000000000100.00", "000003");
-const CheckRecord R4 = make_record("100003", "20071002", "0000000018", "SMITH, JOHN", "",
-                                   "TRAVEL REIMBURSEMENT", "000000001234.50", "000004");
-
-const std::string L1 = "100001 09/30/2007 0000000017 ACME SUPPLY, INC." + S(18) +
-                       " 07001234 OFFICE SUPPLIES FOR CITY HALL" + S(6) + " " + S(9) + "100.00";
-const std::string L2 = "100001 09/30/2007 0000000017 ACME SUPPLY, INC." + S(18) +
-                       " 07001234 OFFICE SUPPLIES FOR CITY HALL, RTN" + S(1) + " " + S(9) +
-                       "-12.50";
-const std::string L3 = "100002 10/01/2007 0000000017 ACME SUPPLY, INC." + S(18) + " " + S(8) +
-                       " ROAD SALT" + S(26) + " " + S(9) + "100.00";
-const std::string L4 = "100003 10/02/2007 0000000018 SMITH, JOHN" + S(24) + " " + S(8) +
-                       " TRAVEL REIMBURSEMENT" + S(15) + " " + S(7) + "1,234.50";
 
 const std::string SEP = S(111) + "==============";
 const std::string BLANK = " ";
