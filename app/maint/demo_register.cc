@@ -69,17 +69,32 @@ std::string stored_date_of(std::int64_t day) {
 
 // ---- Word lists ----------------------------------------------------------
 
+// Vendor kinds, each with its descriptions and its range of amounts.
+enum Kind { kSupplier, kContractor, kUtility, kPerson, kAgency, kProfessional, kKindCount };
+
 using Words = std::array<std::string_view, 24>;
 
 constexpr Words kCompanyFirst = {
     "ACME", "ALLIED", "AMERICAN", "BLUE RIDGE", "CAPITAL", "CENTRAL", "COASTAL", "EAGLE",
     "FIRST", "GREAT LAKES", "HARBOR", "KEYSTONE", "LIBERTY", "METRO", "MIDWEST", "NORTHERN",
     "PACIFIC", "PIONEER", "PREMIER", "RIVERSIDE", "SUMMIT", "TRI-COUNTY", "UNITED", "VALLEY"};
-constexpr Words kCompanyTrade = {
-    "SUPPLY", "ASPHALT", "ELECTRIC", "PLUMBING", "OFFICE PRODUCTS", "CHEMICAL", "UNIFORM",
-    "TIRE", "LUMBER", "PAVING", "FORD", "LANDSCAPING", "PEST CONTROL", "ENGINEERING",
-    "PRINTING", "FUEL", "WASTE SERVICES", "TECHNOLOGIES", "MEDICAL", "AUTO PARTS",
-    "ROOFING", "SIGN", "CONCRETE", "COMMUNICATIONS"};
+
+// What a company sells decides what it is paid for.
+struct Trade {
+    std::string_view word;
+    Kind kind;
+};
+constexpr std::array<Trade, 24> kTrades = {{
+    {"SUPPLY", kSupplier},          {"ASPHALT", kContractor},      {"ELECTRIC", kContractor},
+    {"PLUMBING", kContractor},      {"OFFICE PRODUCTS", kSupplier}, {"CHEMICAL", kSupplier},
+    {"UNIFORM", kSupplier},         {"TIRE", kSupplier},           {"LUMBER", kSupplier},
+    {"PAVING", kContractor},        {"FORD", kSupplier},           {"LANDSCAPING", kContractor},
+    {"PEST CONTROL", kContractor},  {"ENGINEERING", kProfessional}, {"PRINTING", kProfessional},
+    {"FUEL", kSupplier},            {"WASTE SERVICES", kContractor}, {"TECHNOLOGIES", kProfessional},
+    {"MEDICAL", kSupplier},         {"AUTO PARTS", kSupplier},     {"ROOFING", kContractor},
+    {"SIGN", kSupplier},            {"CONCRETE", kContractor},     {"COMMUNICATIONS", kProfessional},
+}};
+
 constexpr std::array<std::string_view, 8> kCompanySuffix = {
     ", INC.", " CO.", ", LLC", " CORP.", "", " & SONS", ", LTD.", " INC"};
 constexpr Words kLastNames = {
@@ -95,9 +110,6 @@ constexpr std::array<std::string_view, 12> kPlaces = {
     "SALEM", "FAIRVIEW", "ASHLAND", "BRISTOL", "OAKDALE", "MILFORD"};
 constexpr std::array<std::string_view, 12> kMonths = {
     "JAN", "FEB", "MAR", "APR", "MAY", "JUN", "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-
-// Vendor kinds, each with its descriptions and its range of amounts.
-enum Kind { kSupplier, kContractor, kUtility, kPerson, kAgency, kProfessional, kKindCount };
 
 using Descriptions = std::array<std::string_view, 8>;
 constexpr std::array<Descriptions, kKindCount> kDescriptions = {{
@@ -139,26 +151,25 @@ DemoRegister::DemoRegister(std::size_t checks, std::uint64_t seed)
         Vendor v;
         number += 1 + below(9);
         v.id = digits(number, 6);
-        v.kind = static_cast<int>(below(kKindCount));
-        switch (v.kind) {
-            case kPerson:
-                v.name = std::string(pick(kLastNames, random())) + ", " +
-                         std::string(pick(kFirstNames, random()));
-                if (chance(40)) v.name += " " + std::string(1, static_cast<char>('A' + below(26))) + ".";
-                break;
-            case kAgency:
-                v.name = chance(50) ? "CITY OF " + std::string(pick(kPlaces, random()))
-                                    : std::string(pick(kPlaces, random())) + " COUNTY TREASURER";
-                break;
-            case kUtility:
-                v.name = std::string(pick(kPlaces, random())) +
-                         (chance(50) ? " GAS & ELECTRIC" : " WATER DEPARTMENT");
-                break;
-            default:
-                v.name = std::string(pick(kCompanyFirst, random())) + " " +
-                         std::string(pick(kCompanyTrade, random())) +
-                         std::string(pick(kCompanySuffix, random()));
-                break;
+        const std::uint64_t sort = below(100);
+        if (sort < 25) {
+            v.kind = kPerson;
+            v.name = std::string(pick(kLastNames, random())) + ", " +
+                     std::string(pick(kFirstNames, random()));
+            if (chance(40)) v.name += " " + std::string(1, static_cast<char>('A' + below(26))) + ".";
+        } else if (sort < 33) {
+            v.kind = kAgency;
+            v.name = chance(50) ? "CITY OF " + std::string(pick(kPlaces, random()))
+                                : std::string(pick(kPlaces, random())) + " COUNTY TREASURER";
+        } else if (sort < 38) {
+            v.kind = kUtility;
+            v.name = std::string(pick(kPlaces, random())) +
+                     (chance(50) ? " GAS & ELECTRIC" : " WATER DEPARTMENT");
+        } else {
+            const Trade &trade = kTrades[below(kTrades.size())];
+            v.kind = trade.kind;
+            v.name = std::string(pick(kCompanyFirst, random())) + " " + std::string(trade.word) +
+                     std::string(pick(kCompanySuffix, random()));
         }
         const auto &range = kDecades[static_cast<std::size_t>(v.kind)];
         v.decade = range[0] + static_cast<int>(below(static_cast<std::uint64_t>(range[1] - range[0] + 1)));
