@@ -73,9 +73,10 @@ Field group_field(SortOrder order) {
     return Field::CHKDATE;
 }
 
-std::string record_line(const CheckRecord &record, double amount) {
-    std::string line;
-    line.reserve(kResultLineWidth);
+// Fills line with the record's line; the caller's buffer is reused so a long
+// scan does not allocate a string per record.
+void build_record_line(const CheckRecord &record, double amount, std::string &line) {
+    line.clear();
     append_fixed(line, field_text(record.CHKID), sizeof record.CHKID);
     line += ' ';
     append_fixed(line, display_date(field_text(record.CHKDATE)), kDisplayDateWidth);
@@ -89,13 +90,14 @@ std::string record_line(const CheckRecord &record, double amount) {
     append_fixed(line, field_text(record.DESC), sizeof record.DESC);
     line += ' ';
     line += display_amount(amount);
-    return line;
 }
 
 }  // namespace
 
 std::string record_line(const CheckRecord &record) {
-    return record_line(record, parse_number(field_text(record.AMOUNT)));
+    std::string line;
+    build_record_line(record, parse_number(field_text(record.AMOUNT)), line);
+    return line;
 }
 
 std::string separator_line() {
@@ -154,7 +156,8 @@ void ResultBuilder::add(const CheckRecord &record) {
             subtotal_ = amount;
         }
     }
-    sink_.append(record_line(record, amount));
+    build_record_line(record, amount, line_);
+    sink_.append(line_);
 }
 
 void ResultBuilder::close() {

@@ -88,6 +88,7 @@ private:
     bool group_started_ = false;
     bool closed_ = false;
     GroupKey group_;
+    std::string line_;  // the record line being built
 };
 
 }  // namespace ledgrove

@@ -150,15 +150,6 @@ TEST(ResultLines, AmountGroupsByValueNotText) {
     EXPECT_EQ(lines[3], sub(72, "000000000100.00", FA, A200));
 }
 
-TEST(ResultLines, DatesByDayAcrossMonths) {
-    CheckRecord sep30 = R1, oct1 = R3, oct2 = R4;
-    Lines by_day = run({SortOrder::Date, true, false}, {sep30, oct1, oct2});
-    Lines by_month = run({SortOrder::Date, true, true}, {sep30, oct1, oct2});
-    // Records, three lines per group change, two closing lines.
-    EXPECT_EQ(by_day.size(), 3u + 2 * 3 + 2);    // three groups
-    EXPECT_EQ(by_month.size(), 3u + 1 * 3 + 2);  // two groups
-}
-
 TEST(ResultLines, TotalCountAndTotalText) {
     ResultList list;
     ResultBuilder builder(list, {SortOrder::CheckID, true, false});
