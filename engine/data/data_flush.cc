@@ -16,7 +16,7 @@ constexpr uint8_t kUnfinished = KVL_DBF_ADDED_UNFLUSHED | KVL_DBF_MEMO_UNFLUSHED
 
 // Writes 0x1A after the last record and cuts the file right after it.
 uint32_t write_file_end(const DataControlRecord *data) {
-    const uint64_t end = record_offset(data->header, data->header.record_count + 1);
+    const uint64_t end = end_offset(data->header);
     if (end >= UINT32_MAX) return ERR_FILE_LIMIT;
     const uint32_t position = static_cast<uint32_t>(end);
     uint32_t rc = write_at(data->file_layer, data->os_handle, &kFileEnd, 1, position);

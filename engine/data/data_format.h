@@ -92,11 +92,17 @@ inline bool has_memo(const DbfHeader &header) {
     return (header.version & KVL_DBF_VERSION_MEMO) == KVL_DBF_VERSION_MEMO;
 }
 
-// File position of record r (from 1) or, with r = count + 1, of the next
-// append; 64 bits so that a damaged header cannot wrap it.
+// File position of record r (r from 1), in 64 bits so that a damaged
+// header cannot wrap it.
 inline uint64_t record_offset(const DbfHeader &header, uint32_t record_number) {
     return header.header_length +
            (static_cast<uint64_t>(record_number) - 1) * header.record_length;
+}
+
+// File position just after the last record: the next append, or the 0x1A.
+inline uint64_t end_offset(const DbfHeader &header) {
+    return header.header_length +
+           static_cast<uint64_t>(header.record_count) * header.record_length;
 }
 
 }  // namespace kvl

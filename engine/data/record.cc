@@ -39,7 +39,7 @@ uint32_t add_record(DataControlRecord *data, void *record, uint32_t *record_numb
     if (is_read_only(data)) return ERR_READ_ONLY;
     if (data->os_handle == 0) return ERR_FILE_NOT_OPEN;
     if (data->header.record_length == 0) return ERR_NOT_DATA_FILE;
-    const uint64_t offset = record_offset(data->header, data->header.record_count + 1);
+    const uint64_t offset = end_offset(data->header);
     uint32_t rc = check_file_limit(data, offset);
     if (rc != ERR_NONE) return rc;
     rc = notify(data, KVL_EVENT_BEFORE_ADD, record, 0);
