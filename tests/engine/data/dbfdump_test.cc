@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <sys/wait.h>
 
@@ -19,8 +18,7 @@ struct ToolRun {
 };
 
 ToolRun dbfdump(const std::string &args) {
-    const char *bin = std::getenv("LEDGROVE_BINARY_DIR");
-    const std::string line = std::string(bin ? bin : ".") + "/tools/dbfdump " + args;
+    const std::string line = std::string(DBFDUMP_PATH) + " " + args;
     ToolRun run{-1, {}};
     FILE *pipe = ::popen(line.c_str(), "r");
     if (!pipe) return run;
