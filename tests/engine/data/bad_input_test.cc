@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -196,6 +197,45 @@ TEST(DataOpenBadInput, ReReadRefusesAChangedLayout) {
     put32(fs.file("B.DBF"), 4, 1);
     EXPECT_EQ(KvlDataReadHeader(data.rec()), 0u);
     EXPECT_EQ(data->header.record_count, 1u);
+}
+
+// Random damage to the header and descriptors: whatever open answers, an
+// open file's fields lie inside its records and every record call returns.
+TEST(DataOpenBadInput, RandomDamageNeverBreaksTheInvariants) {
+    const Bytes good = base_file();
+    std::mt19937 random(20240105);
+    int opened = 0;
+    for (int round = 0; round < 3000; ++round) {
+        MemoryLayer fs;
+        Bytes bytes = good;
+        const int hits = 1 + static_cast<int>(random() % 4);
+        for (int i = 0; i < hits; ++i)
+            bytes[random() % (kHeaderLength + 1)] = static_cast<uint8_t>(random());
+        fs.file("B.DBF") = bytes;
+        DbfHeader header{};
+        int32_t declared = 0;
+        ASSERT_EQ(KvlDataInfoFile("B.DBF", 0, &header, &declared, fs.table()), 0u);
+        const uint32_t capacity = declared > 0 ? static_cast<uint32_t>(declared) : 1;
+        DataFile data("B.DBF", capacity, fs.table());
+        const uint32_t rc = data.open();
+        if (data->os_handle == 0) {
+            EXPECT_NE(rc, 0u);
+            continue;
+        }
+        ++opened;
+        const uint32_t fields = data->field_count;
+        ASSERT_GE(fields, 1u);
+        ASSERT_LE(fields, capacity);
+        EXPECT_EQ(data->fields[fields - 1].offset + data.field_length(fields - 1),
+                  data->header.record_length);
+        Bytes rec(data->header.record_length);
+        const uint32_t count = std::min<uint32_t>(data->header.record_count, 4);
+        for (uint32_t n = 1; n <= count; ++n) KvlDataGetRecord(data.rec(), n, rec.data());
+        uint32_t number = 0;
+        if (data->header.record_count < 100)  // a far append would grow the file to GBs
+            KvlDataAddRecord(data.rec(), rec.data(), &number);
+    }
+    EXPECT_GT(opened, 100);  // the damage often misses what open checks
 }
 
 }  // namespace
