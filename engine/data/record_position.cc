@@ -1,9 +1,9 @@
 // record_position.cc - where a record lies in the file, and the limit that
 // keeps data away from the lock region.
 //
-// Byte-range locks are taken at and above a caller-chosen lock base (the
-// lock Part of the engine); data must stay engine variable 4 bytes below
-// it so that a record lock never covers bytes another record lives in.
+// Byte-range locks are taken at and above a caller-chosen lock base (see
+// engine/lock); data must stay engine variable 4 bytes below it so that a
+// lock never covers bytes a record lives in.
 #include "engine/core/internal.h"
 #include "engine/data/data_file.h"
 
