@@ -64,22 +64,6 @@ TEST(RecordGet, RecordNumbersAndPositions) {
     EXPECT_EQ(KvlDataGetRecord(data.rec(), 1, nullptr), ERR_NULL_PARAMETER);
 }
 
-TEST(RecordPosition, NinetyFourByteRecordsAfterA289ByteHeader) {
-    MemoryLayer fs;
-    auto fields = kvl_test::descriptors({{"A", 'C', 10}, {"B", 'C', 10}, {"C", 'C', 10},
-                                         {"D", 'C', 10}, {"E", 'C', 10}, {"F", 'C', 10},
-                                         {"G", 'C', 10}, {"H", 'C', 23}});
-    ASSERT_EQ(KvlDataCreateFile(3, 8, fields.data(), "P.DBF", 0, fs.table()), 0u);
-    DataFile data("P.DBF", 8, fs.table());
-    ASSERT_EQ(data.open(), 0u);
-    for (int i = 1; i <= 3; ++i) {
-        auto rec = record_image(94, "r" + std::to_string(i));
-        uint32_t number = 0;
-        ASSERT_EQ(KvlDataAddRecord(data.rec(), rec.data(), &number), 0u);
-    }
-    EXPECT_EQ(bytes_at(fs, 477, 94, "P.DBF"), record_image(94, "r3"));
-}
-
 // The limit of the caller's example: lock base 1000000, reserve 131072.
 // Each case is a one-field file whose record `number` starts at `position`.
 TEST(RecordLockRegion, LimitBelowTheLockBase) {
