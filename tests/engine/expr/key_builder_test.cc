@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -178,6 +179,42 @@ TEST(KeyBuilder, AgreesWithParserOnKeyLength) {
         }
     }
     EXPECT_GT(accepted, 150);
+}
+
+// Random texts made of the grammar's pieces: every parse ends in one of the
+// parser's codes, and every accepted expression builds a key of exactly the
+// reported length.
+TEST(KeyBuilder, RandomExpressionsStayInBounds) {
+    FakeDataFile data(kvl_test::mixed_fields());
+    const std::string record = data.record({{"NUM", "     -1234.5"}, {"NAME", "mixed Case"}});
+    static const char *pieces[] = {"NAME", "ID", "NUM", "I2", "U8", "CUR", "DAT", "LONGC",
+                                   "EMPTYN", "SUBSTR(", "UPPER(", "DESCEND(", "+", ")",
+                                   ",", "1", "5", "35", "0", "-", "XYZ", "ABCDEFGHIJKL", " "};
+    std::mt19937 random(12345);
+    int accepted = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string expression;
+        int count = 1 + static_cast<int>(random() % 12);
+        for (int i = 0; i < count; ++i) expression += pieces[random() % std::size(pieces)];
+        uint32_t sort = random() % 40;
+        SCOPED_TRACE(expression + " sort " + std::to_string(sort));
+        FakeIndex index(data, expression, sort);
+        uint32_t rc = index.parse();
+        if (rc != 0) {
+            ASSERT_TRUE(rc == ERR_EXPR_EMPTY || (rc >= ERR_EXPR_NAME_LONG && rc <= ERR_EXPR_FIELD_TYPE) ||
+                        rc == ERR_FIELD_LENGTH || rc == ERR_KEY_TOO_LONG)
+                << rc;
+            continue;
+        }
+        ++accepted;
+        uint32_t length = index.header().key_length;
+        ASSERT_GE(length, 1u);
+        ASSERT_LE(length, 196u);
+        Bytes key;
+        ASSERT_EQ(index.build(record, &key), 0u);
+        ASSERT_EQ(key[length], 0xEE);
+    }
+    EXPECT_GT(accepted, 200);
 }
 
 TEST(KeyBuilder, TagFilter) {
