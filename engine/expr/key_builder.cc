@@ -19,6 +19,7 @@
 // bytes nor beyond the header's key length when that is set (8523).
 #include <cstring>
 
+#include "engine/core/collation.h"
 #include "engine/core/internal.h"
 #include "engine/expr/key_rules.h"
 #include "engine/expr/number_text.h"
@@ -42,15 +43,12 @@ uint32_t record_bytes(uint32_t sort, const KeySegment &segment) {
     return copies_binary(sort, segment) ? binary_size(segment.type) : segment.length;
 }
 
-// Upper-cases a character segment in the OEM code page, stopping at a NUL
-// byte.  The work copy is NUL-terminated so the upper-casing never reads
-// past the segment.
+// Upper-cases a character segment in the OEM code page, as KvlUpperCaseO
+// would treat it as a string: up to its first NUL byte.
 void upper_case(uint8_t *bytes, uint32_t length) {
-    char work[UINT8_MAX + 1];
-    std::memcpy(work, bytes, length);
-    work[length] = '\0';
-    KvlUpperCaseO(work, length, 0);
-    std::memcpy(bytes, work, length);
+    const void *nul = std::memchr(bytes, 0, length);
+    size_t count = nul ? static_cast<size_t>(static_cast<const uint8_t *>(nul) - bytes) : length;
+    upper_case_oem(bytes, count);
 }
 
 void numeric_text_key(uint32_t sort, const char *text, uint32_t length, uint8_t *out) {
