@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "engine/core/internal.h"
+#include "engine/data/data_format.h"
 #include "engine/expr/key_rules.h"
 #include "engine/expr/key_scanner.h"
 #include "engine/expr/number_text.h"

@@ -29,9 +29,6 @@ bool is_integer_sort(uint32_t sort) {
     return sort >= KVL_SORT_INT16 && sort <= KVL_SORT_UINT64;
 }
 
-uint16_t le16(uint8_t low, uint8_t high) {
-    return static_cast<uint16_t>(low | (high << 8));
-}
 
 }  // namespace
 
@@ -49,16 +46,6 @@ uint32_t binary_size(uint8_t type) {
     if (type == '3' || type == '4') return 2;
     if (type == '5' || type == '6') return 4;
     return 8;
-}
-
-uint32_t field_length(const FieldDescriptor &field) {
-    auto type = static_cast<uint8_t>(field.type);
-    if (is_binary_type(type)) return binary_size(type);
-    if (type == 'C') {
-        uint16_t length = le16(field.length, field.decimals);
-        return length ? length : le16(field.reserved[0], field.reserved[1]);
-    }
-    return field.length;
 }
 
 uint32_t field_refusal(uint32_t sort, const FieldDescriptor &field) {

@@ -27,11 +27,6 @@ bool is_bytewise_sort(uint32_t sort);
 // Bytes a binary field takes in the record (and in a key): 2, 4 or 8.
 uint32_t binary_size(uint8_t type);
 
-// A field's length in the record: binary types by their type; 'C' the
-// 16-bit value of bytes 16-17, or of bytes 18-19 when that is 0; any other
-// type byte 16.
-uint32_t field_length(const FieldDescriptor &field);
-
 // Whether a whole field of this type may be a key segment under the sort
 // function: 0 or ERR_EXPR_FIELD_TYPE.
 uint32_t field_refusal(uint32_t sort, const FieldDescriptor &field);
