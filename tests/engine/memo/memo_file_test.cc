@@ -163,20 +163,9 @@ TEST(MemoCreate, EngineVariableOneIsTheDefaultLongestPath) {
     EXPECT_EQ(KvlMemoCreateFile(data.rec()), 0u);
 }
 
-TEST(MemoCalls, NullAndClosedAndReadOnly) {
+TEST(MemoCalls, ClosedAndReadOnly) {
     uint32_t block = 1, first = 0, size = 0, count = 1;
     char byte = 'x';
-    EXPECT_EQ(KvlMemoCreateFile(nullptr), ERR_NULL_PARAMETER);
-    EXPECT_EQ(KvlMemoOpenFile(nullptr), ERR_NULL_PARAMETER);
-    EXPECT_EQ(KvlMemoCloseFile(nullptr), ERR_NULL_PARAMETER);
-    EXPECT_EQ(KvlMemoFlushHeader(nullptr), ERR_NULL_PARAMETER);
-    EXPECT_EQ(KvlMemoReadHeader(nullptr), ERR_NULL_PARAMETER);
-    EXPECT_EQ(KvlMemoAdd(nullptr, 1, 1, &byte, &block, 0), ERR_NULL_PARAMETER);
-    EXPECT_EQ(KvlMemoDelete(nullptr, 1), ERR_NULL_PARAMETER);
-    EXPECT_EQ(KvlMemoGet(nullptr, 1, 0, &count, &byte), ERR_NULL_PARAMETER);
-    EXPECT_EQ(KvlMemoGetSize(nullptr, 1, &first, &size), ERR_NULL_PARAMETER);
-    EXPECT_EQ(KvlMemoUpdate(nullptr, &block, 0, 1, &byte), ERR_NULL_PARAMETER);
-
     // A record without an open memo file never reaches the file layer with
     // handle 0.
     BareRecord closed("LEDGER.DBF");

@@ -104,8 +104,6 @@ TEST(MemoStore, ArgumentChecks) {
         EXPECT_EQ(KvlMemoAdd(table.rec(), c.reserved, c.length, "12345", &block, 0), c.rc)
             << c.reserved << "/" << c.length;
     }
-    EXPECT_EQ(KvlMemoAdd(table.rec(), 5, 5, nullptr, &block, 0), ERR_NULL_PARAMETER);
-    EXPECT_EQ(KvlMemoAdd(table.rec(), 5, 5, "12345", nullptr, 0), ERR_NULL_PARAMETER);
     EXPECT_EQ(KvlMemoDelete(table.rec(), 0), ERR_MEMO_BLOCK_ZERO);
     uint32_t first = 0, size = 0, count = 1;
     char byte;
