@@ -226,8 +226,8 @@ TEST_P(BtreeModel, RandomStoresAndDeletesMatchAnOrderedSet) {
     check_walks();
     check_file();
     EXPECT_EQ((*ix_)->header.root, 0u);
-    EXPECT_GT((*ix_)->stat_splits, 100u);
-    EXPECT_GT((*ix_)->stat_nodes_freed, 100u);
+    EXPECT_GT((*ix_)->stat_splits, 0u);
+    EXPECT_GT((*ix_)->stat_nodes_freed, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, BtreeModel,
