@@ -36,24 +36,30 @@ void place_entry(const NodeLayout &layout, uint8_t *image, uint32_t count, uint3
 
 // Splits the overfull image in the work buffer (count + 1 keys) that belongs
 // to node: the lower half stays in node, the upper half goes to a new node,
-// and the middle key becomes the entry to insert one level up.
-uint32_t split(IndexControlRecord *ix, uint32_t node, uint32_t count, Entry *up) {
+// and the middle key becomes the entry to insert one level up.  A split root
+// also gets its new root node now.  Nodes are taken before anything is
+// written, so a refused allocation leaves this level as it was.
+uint32_t split(IndexControlRecord *ix, uint32_t node, uint32_t count, bool is_root, Entry *up,
+               uint32_t *new_root) {
     const NodeLayout layout = layout_of(ix);
     uint8_t *image = work(ix);
     const uint32_t middle = (count + 1) / 2;
-
-    std::memcpy(ix->node, image, layout.used(middle));
-    ix->node[0] = uint8_t(middle);
-    uint32_t rc = write_buffered(ix, node);
-    if (rc != ERR_NONE) return rc;
-
     uint32_t right = 0;
-    rc = allocate_node(ix, &right);
+    uint32_t rc = allocate_node(ix, &right);
+    if (rc == ERR_NONE && is_root) rc = allocate_node(ix, new_root);
     if (rc != ERR_NONE) return rc;
+
     const uint32_t upper = count - middle;
+    std::memset(ix->node, 0, layout.node_size);
     std::memcpy(ix->node + 1, image + layout.child_offset(middle + 1), 4 + upper * layout.stride());
     ix->node[0] = uint8_t(upper);
     rc = write_buffered(ix, right);
+    if (rc != ERR_NONE) return rc;
+
+    std::memcpy(ix->node, image, layout.used(middle));
+    std::memset(ix->node + layout.used(middle), 0, layout.node_size - layout.used(middle));
+    ix->node[0] = uint8_t(middle);
+    rc = write_buffered(ix, node);
     if (rc != ERR_NONE) return rc;
 
     up->set(layout, node, image + layout.key_offset(middle), layout.record(image, middle), right);
@@ -121,14 +127,18 @@ uint32_t insert_key(IndexControlRecord *ix, const uint8_t *key, uint32_t record_
             if (rc != ERR_NONE) return rc;
             break;
         }
-        rc = split(ix, node, count, &entry);
+        const bool is_root = ix->path_depth == 0;
+        uint32_t new_root = 0;
+        rc = split(ix, node, count, is_root, &entry, &new_root);
         if (rc != ERR_NONE) return rc;
         split_happened = true;
         uint32_t parent = 0;
         if (!pop_path(ix, &parent, &slot)) {
-            rc = allocate_node(ix, &node);
-            if (rc != ERR_NONE) return rc;
+            // The new root starts empty (the node buffer is not it).
+            node = new_root;
             header.root = node;
+            std::memset(ix->node, 0, layout.node_size);
+            ix->buffered_node = KVL_NO_NODE;
             slot = 0;
             continue;
         }

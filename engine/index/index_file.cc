@@ -56,6 +56,7 @@ uint32_t info_file(const char *file_name, uint32_t open_mode, void *buffer,
 uint32_t zap_index(IndexControlRecord *ix) {
     if (!ix) return ERR_NULL_PARAMETER;
     if (ix->state & KVL_STATE_READ_ONLY) return ERR_READ_ONLY;
+    if (ix->os_handle == 0) return ERR_FILE_NOT_OPEN;
     uint32_t rc = truncate_at(ix->file_layer, ix->os_handle, kHeaderSize);
     if (rc != ERR_NONE) return rc;
     IndexHeader &header = ix->header;

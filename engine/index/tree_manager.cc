@@ -16,6 +16,8 @@ uint32_t dispatch(uint32_t function, IndexControlRecord *ix, const uint8_t *key,
     // A header whose geometry would take node accesses out of the node
     // (a damaged file that was refused, or a caller's stray edit).
     if (function != KVL_BTM_RESET && !header_usable(ix)) return ERR_NODE_SIZE;
+    // A closed handle has no file to read (and handle 0 is not a file).
+    if (function != KVL_BTM_RESET && ix->os_handle == 0) return ERR_FILE_NOT_OPEN;
     switch (function) {
     case KVL_BTM_RESET: return reset_position(ix);
     case KVL_BTM_INSERT: return key ? insert_key(ix, key, record_number) : ERR_NULL_PARAMETER;
