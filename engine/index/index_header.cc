@@ -35,6 +35,7 @@ uint32_t read_header(IndexControlRecord *ix) {
 }
 
 uint32_t write_header_head(IndexControlRecord *ix) {
+    if (ix->os_handle == 0) return ERR_FILE_NOT_OPEN;  // 0 is no file of ours
     return write_at(ix->file_layer, ix->os_handle, &ix->header, kHeaderWriteSize, 0);
 }
 

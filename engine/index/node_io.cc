@@ -30,6 +30,7 @@ uint32_t read_node(IndexControlRecord *ix, uint32_t number) {
         ++ix->stat_buffer_hits;
         return ERR_NONE;
     }
+    if (ix->os_handle == 0) return ERR_FILE_NOT_OPEN;  // 0 is no file of ours
     uint32_t offset = 0;
     uint32_t rc = node_offset(ix, number, &offset);
     if (rc != ERR_NONE) return rc;
@@ -53,6 +54,7 @@ uint32_t read_tree_node(IndexControlRecord *ix, uint32_t number) {
 
 uint32_t write_node(IndexControlRecord *ix, uint32_t number, uint8_t *image) {
     if (number == 0) return ERR_NO_NODE_WRITE;
+    if (ix->os_handle == 0) return ERR_FILE_NOT_OPEN;
     uint32_t offset = 0;
     uint32_t rc = node_offset(ix, number, &offset);
     if (rc != ERR_NONE) return rc;

@@ -281,3 +281,31 @@ TEST(IndexCopy, IndexWithoutDataFileCarriesItsKeyLength) {
 }
 
 }  // namespace
+
+namespace {
+
+// A closed record has OS handle 0, which is no file of the index: every
+// call refuses it instead of reading or writing descriptor 0.
+TEST(IndexClosed, CallsOnAClosedRecordTouchNoFile) {
+    kvl_test::TempDir dir;
+    const std::string path = dir.path("c.ix4");
+    ASSERT_EQ(create_keys_index(path, 512, 8, KVL_SORT_BYTES), 0u);
+    IndexRecord ix(512);
+    ASSERT_EQ(ix.open(path), 0u);
+    ASSERT_EQ(KvlIx4StoreKey(ix.get(), "AAAAAAAA", 1), 0u);
+    ASSERT_EQ(KvlIx4CloseFile(ix.get()), 0u);
+    ASSERT_EQ(ix->os_handle, 0u);
+    char key[8];
+    uint32_t record = 0;
+    EXPECT_EQ(KvlIx4StoreKey(ix.get(), "BBBBBBBB", 2), 8306u);
+    EXPECT_EQ(KvlIx4DeleteKey(ix.get(), "AAAAAAAA", 1), 8306u);
+    EXPECT_EQ(KvlIx4FirstKey(ix.get(), key, &record), 8306u);
+    EXPECT_EQ(KvlIx4ZapHeader(ix.get()), 8306u);
+    EXPECT_EQ(KvlIx4ReadHeader(ix.get()), 8307u);  // the failed store marked it changed
+    EXPECT_EQ(KvlIx4FlushHeader(ix.get()), 8305u);
+    ix->state &= ~KVL_STATE_CHANGED;
+    EXPECT_EQ(KvlIx4ReadHeader(ix.get()), 8306u);
+    EXPECT_EQ(le32(&read_file(path)[12]), 1u);
+}
+
+}  // namespace
