@@ -42,7 +42,10 @@ uint32_t size_buffers(Job &job, RunBuffers &buffers) {
 
     uint32_t batch = std::min(record_bytes / record_length, record_count);
     uint32_t capacity = std::min(key_bytes / 2 / job.entry_size, record_count);
-    if (batch == 0 || capacity < batch) return ERR_REINDEX_BUFFER;
+    // Where entries are longer than records a run holds fewer entries than
+    // a batch has records: the batch shrinks to the run rather than refuse.
+    batch = std::min(batch, capacity);
+    if (batch == 0) return ERR_REINDEX_BUFFER;
     buffers.batch = batch;
     job.run_size = batch * (capacity / batch);
     uint64_t runs = (uint64_t{record_count} + job.run_size - 1) / job.run_size;
