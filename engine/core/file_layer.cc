@@ -38,7 +38,9 @@ uint32_t positioned(uint32_t handle, uint32_t *length, Transfer *buffer, uint32_
                     const FileLayerTable *table, Slot FileLayerTable::*transfer) {
     const FileLayerTable *layer = table_has_pair(table, transfer) ? table : &builtin();
     if (layer == &builtin() && (!length || !buffer || !position)) return ERR_NULL_PARAMETER;
-    const uint32_t method = KVL_SEEK_SET | (wide(layer) ? KVL_SEEK_64 : 0);
+    // The position is in the form the caller's table declares, whichever
+    // layer carries the call out.
+    const uint32_t method = KVL_SEEK_SET | (wide(table) ? KVL_SEEK_64 : 0);
     uint32_t rc = layer->seek(handle, method, position);
     if (rc != ERR_NONE) return rc;
     return (layer->*transfer)(handle, length, buffer);

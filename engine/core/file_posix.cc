@@ -92,10 +92,18 @@ uint32_t posix_create_file(const char *path) {
 uint32_t posix_close(uint32_t *handle) {
     if (!handle) return ERR_NULL_PARAMETER;
     if (*handle < 3) return ERR_BAD_FILE_HANDLE;
-    // After EINTR the descriptor is gone on Linux; only EBADF means it stays.
-    if (::close(fd_of(*handle)) != 0 && errno == EBADF) return os_failure(errno);
+    // On Linux the descriptor is released whatever close() answers, except
+    // for EBADF (it was not open), so only then does the word stay: a retry
+    // with a released number could close a file opened since.  An I/O error
+    // at close (data that never reached the disk) is still reported.
+    if (::close(fd_of(*handle)) == 0) {
+        *handle = 0;
+        return ERR_NONE;
+    }
+    const int error = errno;
+    if (error == EBADF) return os_failure(error);
     *handle = 0;
-    return ERR_NONE;
+    return error == EINTR ? ERR_NONE : os_failure(error);
 }
 
 uint32_t posix_delete_file(const char *path) {
@@ -119,6 +127,18 @@ uint32_t posix_create_dir(const char *path) {
     return ::mkdir(path, 0777) == 0 ? ERR_NONE : os_failure(errno);
 }
 
+// A transfer refused on a descriptor that is open but lacks the access (a
+// write through a read-only handle) is "access denied", as callers know it,
+// rather than "invalid handle" (EBADF) or "invalid parameter" (EINVAL from
+// ftruncate).
+uint32_t transfer_failure(int fd, int error, bool writing) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    const int access = flags & O_ACCMODE;
+    if (flags >= 0 && (writing ? access == O_RDONLY : access == O_WRONLY))
+        return os_failure(EACCES);
+    return os_failure(error);
+}
+
 uint32_t posix_read(uint32_t handle, uint32_t *length, void *buffer) {
     if (!length || (!buffer && *length)) return ERR_NULL_PARAMETER;
     uint32_t wanted = *length, done = 0;
@@ -128,7 +148,7 @@ uint32_t posix_read(uint32_t handle, uint32_t *length, void *buffer) {
         if (n < 0) {
             if (errno == EINTR) continue;
             *length = 0;
-            return os_failure(errno);
+            return transfer_failure(fd_of(handle), errno, false);
         }
         if (n == 0) break;
         done += static_cast<uint32_t>(n);
@@ -143,7 +163,8 @@ uint32_t posix_write(uint32_t handle, uint32_t *length, const void *buffer) {
     int fd = fd_of(handle);
     if (*length == 0) {
         off_t here = ::lseek(fd, 0, SEEK_CUR);
-        if (here < 0 || ::ftruncate(fd, here) != 0) return os_failure(errno);
+        if (here < 0) return os_failure(errno);
+        if (::ftruncate(fd, here) != 0) return transfer_failure(fd, errno, true);
         return ERR_NONE;
     }
     if (!buffer) return ERR_NULL_PARAMETER;
@@ -153,7 +174,7 @@ uint32_t posix_write(uint32_t handle, uint32_t *length, const void *buffer) {
         ssize_t n = ::write(fd, in + done, wanted - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return os_failure(errno);
+            return transfer_failure(fd, errno, true);
         }
         if (n == 0) break;
         done += static_cast<uint32_t>(n);
@@ -209,7 +230,7 @@ uint32_t try_lock(int fd, short type, uint64_t offset, uint64_t length) {
     fl.l_len = static_cast<off_t>(length);
     fl.l_pid = 0;
     if (::fcntl(fd, F_OFD_SETLK, &fl) == 0) return ERR_NONE;
-    if (errno == EAGAIN || errno == EACCES) return KVL_WIN_LOCK_VIOLATION;
+    if (errno == EAGAIN || errno == EACCES) return os_failure_code(KVL_WIN_LOCK_VIOLATION);
     return os_failure(errno);
 }
 

@@ -57,6 +57,11 @@ uint32_t os_failure(int error) {
     return g_last_os_error;
 }
 
+uint32_t os_failure_code(uint32_t win32) {
+    g_last_os_error = win32;
+    return win32;
+}
+
 uint32_t last_os_error() { return g_last_os_error; }
 
 }  // namespace kvl

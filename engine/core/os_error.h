@@ -15,6 +15,10 @@ uint32_t win_error_from_errno(int error);
 // Records errno as the thread's last OS error and returns its Win32 number.
 uint32_t os_failure(int error);
 
+// Records a Win32 number chosen without an errno (a mutex released by a
+// thread that does not own it, for example) and returns it.
+uint32_t os_failure_code(uint32_t win32);
+
 // The thread's last OS error, as recorded by os_failure (0 when none yet).
 uint32_t last_os_error();
 

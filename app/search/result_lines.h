@@ -1,0 +1,96 @@
+// result_lines.h - the fixed-column text of a search result: one record line
+// per accepted check, and with subtotals on, a separator, a subtotal line and
+// a blank line at every change of the order's group field.  Copying,
+// printing and the result export read these lines by column.
+//
+// Record line, 125 columns (counted from 0):
+//     0- 5 CHKID            65- 72 POID
+//     7-16 MM/DD/YYYY        74-108 DESC
+//    18-27 VENDORID         110-124 display amount, right-justified
+//    29-63 NAME             single spaces between the fields
+// A field stored short (ending in zero bytes) is padded with spaces, so the
+// columns hold for every record.
+//
+// Separator line: 111 spaces and 14 '=' under the amount.
+// Subtotal line: spaces, "   Subtotal for ", the group's label, an arrow,
+// and the subtotal as a display amount in columns 110-124.
+// Blank line: " ".
+#ifndef LEDGROVE_APP_SEARCH_RESULT_LINES_H
+#define LEDGROVE_APP_SEARCH_RESULT_LINES_H
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "app/search/line_sink.h"
+#include "app/store/check_record.h"
+
+namespace ledgrove {
+
+inline constexpr std::size_t kResultLineWidth = 125;
+inline constexpr std::size_t kAmountColumn = 110;  // first column of the display amount
+inline constexpr std::string_view kBlankLine = " ";
+
+std::string record_line(const CheckRecord &record);
+std::string separator_line();
+
+// The key that decides whether two records fall in one subtotal group.
+struct GroupKey {
+    std::string text;    // date order: MM/DD/YYYY or MM/YYYY; else the field's text
+    double value = 0.0;  // amount order: the parsed amount
+};
+
+GroupKey group_key(const CheckRecord &record, SortOrder order, bool dates_by_month);
+bool same_group(SortOrder order, const GroupKey &a, const GroupKey &b);
+
+// The subtotal line of a group; with no key (a group that never started) the
+// label is the order's empty-group label.
+std::string subtotal_line(SortOrder order, bool dates_by_month, const GroupKey *key,
+                          double subtotal);
+
+// The total as it is shown below the list: two decimals, thousands grouped,
+// then trailing fraction zeros dropped: 1234.5 -> "1,234.5", 1234 -> "1,234",
+// -12.5 -> "-12.5", 0 -> "0".
+std::string total_text(double total);
+
+struct ResultOptions {
+    SortOrder order = SortOrder::Date;
+    bool subtotals = false;
+    bool dates_by_month = false;  // date order only
+};
+
+// Builds the lines of one search from the records it accepts, in scan order.
+class ResultBuilder {
+public:
+    ResultBuilder(LineSink &sink, ResultOptions options) : sink_(sink), options_(options) {}
+
+    // One accepted record: its line, preceded at a group change by the
+    // finished group's separator, subtotal and blank lines.
+    void add(const CheckRecord &record);
+
+    // Ends the list: with subtotals on, the last group's separator and
+    // subtotal (and a blank line in the Vendor Name and Check ID orders),
+    // even when no record was added.  Does nothing the second time.
+    void close();
+
+    double total() const { return total_; }
+    std::size_t line_count() const { return line_count_; }  // record lines only
+    std::string total_text() const { return ledgrove::total_text(total_); }
+
+private:
+    void emit_subtotal();
+
+    LineSink &sink_;
+    ResultOptions options_;
+    double total_ = 0.0;
+    double subtotal_ = 0.0;
+    std::size_t line_count_ = 0;
+    bool group_started_ = false;
+    bool closed_ = false;
+    GroupKey group_;
+    std::string line_;  // the record line being built
+};
+
+}  // namespace ledgrove
+
+#endif  // LEDGROVE_APP_SEARCH_RESULT_LINES_H

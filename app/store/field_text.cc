@@ -1,0 +1,190 @@
+// field_text.cc - text, date and amount forms of the register's fields.
+//
+// Number conversions use <charconv>, which ignores the locale: a desktop
+// session with a decimal comma must still read and write "1234.50".
+#include "app/store/field_text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace ledgrove {
+namespace {
+
+std::string without(std::string_view text, char c) {
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text)
+        if (ch != c) out += ch;
+    return out;
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+bool is_blank(char c) { return c != '\0' && std::strchr(" \t\n\v\f\r", c) != nullptr; }
+
+// A part of a stored date; positions past the end give an empty or short part.
+std::string_view date_part(std::string_view stored, std::size_t pos, std::size_t len) {
+    if (pos >= stored.size()) return {};
+    return stored.substr(pos, len);
+}
+
+bool is_zero_text(std::string_view digits) {
+    return std::all_of(digits.begin(), digits.end(), [](char c) { return c == '0' || c == '.'; });
+}
+
+}  // namespace
+
+std::string strip_spaces(std::string_view text) { return without(text, ' '); }
+std::string strip_commas(std::string_view text) { return without(text, ','); }
+std::string strip_minus(std::string_view text) { return without(text, '-'); }
+
+std::string commas_to_tildes(std::string_view text) {
+    std::string out(text);
+    std::replace(out.begin(), out.end(), ',', '~');
+    return out;
+}
+
+std::string pad_right(std::string_view text, std::size_t width) {
+    std::string out(text);
+    if (out.size() < width) out.append(width - out.size(), ' ');
+    return out;
+}
+
+std::string right_justify(std::string_view text, std::size_t width) {
+    std::string stripped = strip_spaces(text);
+    if (stripped.size() >= width) return stripped;
+    return std::string(width - stripped.size(), ' ') + stripped;
+}
+
+std::string spaces_to_zeros(std::string text) {
+    std::replace(text.begin(), text.end(), ' ', '0');
+    return text;
+}
+
+std::string zero_fill_signed(std::string text) {
+    bool negative = false;
+    for (char &c : text) {
+        if (c == '-') negative = true;
+        if (c == ' ' || c == '-') c = '0';
+    }
+    if (!negative) return text;
+    if (!text.empty() && text[0] == '0')
+        text[0] = '-';
+    else
+        text.insert(text.begin(), '-');
+    return text;
+}
+
+std::string zero_pad_two_digits(std::string text) {
+    if (text.size() == 1) text += ' ';
+    if (text.size() >= 2 && text[1] == ' ') {
+        text[1] = text[0];
+        text[0] = '0';
+    }
+    return text;
+}
+
+std::string format_amount(double value) {
+    char buffer[std::numeric_limits<double>::max_exponent10 + 32];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                   std::chars_format::fixed, 2);
+    if (ec != std::errc()) return ".00";  // cannot happen: the buffer holds any double
+    std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
+    if (!std::isfinite(value)) return std::string(text);
+    bool negative = text.front() == '-';
+    if (negative) text.remove_prefix(1);
+    if (text.starts_with("0.")) text.remove_prefix(1);  // ".50", not "0.50"
+    std::string out;
+    if (negative && !is_zero_text(text)) out += '-';
+    out += text;
+    return out;
+}
+
+std::string group_thousands(std::string_view text) {
+    std::string number(text);
+    bool negative = number.find('-') != std::string::npos;
+    if (negative) number = strip_minus(number);
+
+    std::size_t point = number.find('.');
+    std::string fraction = point == std::string::npos ? std::string() : number.substr(point);
+    std::string_view integer = std::string_view(number).substr(0, point);
+
+    std::string out = negative ? "-" : "";
+    std::size_t first = integer.size() % 3 ? integer.size() % 3 : 3;
+    for (std::size_t i = 0; i < integer.size(); ++i) {
+        if (i >= first && (i - first) % 3 == 0) out += ',';
+        out += integer[i];
+    }
+
+    // The '.' itself is never trimmed, so a fraction of zeros leaves ".".
+    std::size_t keep = fraction.size();
+    while (keep > 1 && fraction[keep - 1] == '0') --keep;
+    fraction.resize(keep);
+    if (fraction != ".") out += fraction;
+    return out.empty() ? "0" : out;
+}
+
+ParsedNumber scan_number(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && is_blank(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const std::size_t start = i;
+    std::size_t digits = 0;
+    bool nonzero_integer = false;
+    for (; i < text.size() && is_digit(text[i]); ++i, ++digits) nonzero_integer |= text[i] != '0';
+    if (i < text.size() && text[i] == '.')
+        for (++i; i < text.size() && is_digit(text[i]); ++i) ++digits;
+    if (digits == 0) return {0.0, false, 0};
+
+    double value = 0.0;
+    auto [end, ec] = std::from_chars(text.data() + start, text.data() + i, value,
+                                     std::chars_format::fixed);
+    if (ec == std::errc::result_out_of_range)
+        value = nonzero_integer ? std::numeric_limits<double>::max() : 0.0;
+    (void)end;
+    return {negative ? -value : value, true, i};
+}
+
+double parse_number(std::string_view text) { return scan_number(text).value; }
+
+std::string display_date(std::string_view stored) {
+    return zero_pad_two_digits(std::string(date_part(stored, 4, 2))) + "/" +
+           zero_pad_two_digits(std::string(date_part(stored, 6, 2))) + "/" +
+           std::string(date_part(stored, 0, 4));
+}
+
+std::string display_month(std::string_view stored) {
+    return zero_pad_two_digits(std::string(date_part(stored, 4, 2))) + "/" +
+           std::string(date_part(stored, 0, 4));
+}
+
+std::string stored_date(std::string_view year, std::string_view month, std::string_view day) {
+    std::string out;
+    out.reserve(8);
+    out.append(year).append(month).append(day);
+    return out;
+}
+
+std::optional<std::string> stored_amount(double value) {
+    if (!std::isfinite(value)) return std::nullopt;
+    std::string text = format_amount(value);
+    if (text.size() > kAmountWidth) return std::nullopt;
+    return zero_fill_signed(right_justify(text, kAmountWidth));
+}
+
+std::string display_amount(double value) {
+    std::string text = format_amount(value);
+    std::string shown = right_justify(group_thousands(pad_right(text, kAmountWidth)), kAmountWidth);
+    if (shown.size() > kAmountWidth) shown = right_justify(text, kAmountWidth);
+    return shown;
+}
+
+std::string export_amount(std::string_view stored) {
+    return format_amount(parse_number(stored));
+}
+
+}  // namespace ledgrove

@@ -1,0 +1,192 @@
+// Field text operations, and the date and amount forms built from them.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <functional>
+#include <string>
+
+#include "app/store/field_text.h"
+
+namespace {
+
+using namespace ledgrove;
+
+std::string S(std::size_t n) { return std::string(n, ' '); }
+
+struct TextCase {
+    const char *what;
+    std::function<std::string()> run;
+    std::string expected;
+};
+
+TEST(FieldText, TextOperations) {
+    const TextCase cases[] = {
+        {"strip spaces", [] { return strip_spaces(" A B  C "); }, "ABC"},
+        {"strip commas", [] { return strip_commas("1,234,567.50"); }, "1234567.50"},
+        {"strip minus", [] { return strip_minus("-12-3"); }, "123"},
+        {"commas to tildes", [] { return commas_to_tildes("SMITH, JOHN,"); }, "SMITH~ JOHN~"},
+        {"pad a four-letter name", [] { return pad_right("ACME", 35); }, "ACME" + S(31)},
+        {"pad exact width", [] { return pad_right("ABCDEF", 6); }, "ABCDEF"},
+        {"pad never cuts", [] { return pad_right("ABCDEFG", 6); }, "ABCDEFG"},
+        {"justify amount", [] { return right_justify(" 1,234.50 ", 15); }, S(7) + "1,234.50"},
+        {"justify empty", [] { return right_justify("", 6); }, S(6)},
+        {"justify drops inner spaces", [] { return right_justify("1 2", 4); }, "  12"},
+        {"justify never cuts", [] { return right_justify("1234567", 6); }, "1234567"},
+        {"id from q", [] { return spaces_to_zeros(right_justify("q", 6)); }, "00000q"},
+        {"fill negative", [] { return zero_fill_signed(S(7) + "-1234.50"); }, "-00000001234.50"},
+        {"fill positive", [] { return zero_fill_signed(S(8) + "1234.50"); }, "000000001234.50"},
+        {"fill bare negative", [] { return zero_fill_signed("-1234.50"); }, "-1234.50"},
+        {"fill sign before digit", [] { return zero_fill_signed("5-"); }, "-50"},
+        {"two digits from 7", [] { return zero_pad_two_digits("7"); }, "07"},
+        {"two digits from 7 space", [] { return zero_pad_two_digits("7 "); }, "07"},
+        {"two digits keep 07", [] { return zero_pad_two_digits("07"); }, "07"},
+        {"two digits keep 12", [] { return zero_pad_two_digits("12"); }, "12"},
+        {"two digits keep space 7", [] { return zero_pad_two_digits(" 7"); }, " 7"},
+        {"two digits empty", [] { return zero_pad_two_digits(""); }, ""},
+        // Results are values: feeding one into the next works in any order.
+        {"pad a stripped text", [] { return pad_right(strip_spaces(" A B "), 4); }, "AB  "},
+    };
+    for (const TextCase &c : cases) EXPECT_EQ(c.run(), c.expected) << c.what;
+}
+
+TEST(FieldText, FormatAmount) {
+    const struct {
+        double value;
+        const char *text;
+    } cases[] = {
+        {1234.5, "1234.50"},  {-1234.5, "-1234.50"}, {12.3, "12.30"},   {0.5, ".50"},
+        {-0.5, "-.50"},       {0.1, ".10"},          {0.05, ".05"},     {-0.05, "-.05"},
+        {0.01, ".01"},        {0.0, ".00"},          {-0.0, ".00"},     {-0.001, ".00"},
+        {0.004, ".00"},       {0.996, "1.00"},       {1e12, "1000000000000.00"},
+        {999999999999.99, "999999999999.99"},        {100, "100.00"},
+    };
+    for (const auto &c : cases) EXPECT_EQ(format_amount(c.value), c.text) << c.value;
+}
+
+TEST(FieldText, FormatAmountReadsBackAsTheSameCents) {
+    for (long cents = -25000; cents <= 25000; ++cents) {
+        double value = static_cast<double>(cents) / 100.0;
+        std::string text = format_amount(value);
+        ASSERT_NE(text.find('.'), std::string::npos) << text;
+        ASSERT_EQ(text.size() - text.find('.'), 3u) << text;
+        ASSERT_EQ(parse_number(text), value) << text;
+    }
+}
+
+TEST(FieldText, GroupThousands) {
+    const struct {
+        const char *text;
+        std::string grouped;
+    } cases[] = {
+        {"1234567.50   ", "1,234,567.50   "},
+        {"123.50  ", "123.50  "},
+        {"999.50 ", "999.50 "},
+        {"1000.50 ", "1,000.50 "},
+        {"-1234.50      ", "-1,234.50      "},
+        {"1234.50", "1,234.5"},
+        {"1234.00", "1,234"},
+        {"-1234.50", "-1,234.5"},
+        {"123456.00", "123,456"},
+        {".50", ".5"},
+        {".05", ".05"},
+        {".00", "0"},
+        {".", "0"},
+        {"-.50", "-.5"},
+        {"12", "12"},
+        {"1234", "1,234"},
+    };
+    for (const auto &c : cases) EXPECT_EQ(group_thousands(c.text), c.grouped) << c.text;
+}
+
+TEST(FieldText, ScanNumber) {
+    const struct {
+        const char *text;
+        double value;
+        bool has_number;
+    } cases[] = {
+        {"12.3", 12.3, true},
+        {"  -1234.50", -1234.5, true},
+        {"\t7", 7, true},
+        {"+5", 5, true},
+        {".5", 0.5, true},
+        {"5.", 5, true},
+        {"12.3abc", 12.3, true},
+        {"1e5", 1, true},  // no exponents: reading stops at the 'e'
+        {"000000001234.50", 1234.5, true},
+        {"-00000001234.50", -1234.5, true},
+        {"1,234.50", 1, true},
+        {"", 0, false},
+        {"   ", 0, false},
+        {"-", 0, false},
+        {".", 0, false},
+        {"-.", 0, false},
+        {"abc", 0, false},
+        {"inf", 0, false},
+        {"nan", 0, false},
+        {"0x10", 0, true},
+    };
+    for (const auto &c : cases) {
+        ParsedNumber n = scan_number(c.text);
+        EXPECT_EQ(n.value, c.value) << c.text;
+        EXPECT_EQ(n.has_number, c.has_number) << c.text;
+    }
+    EXPECT_EQ(parse_number(std::string(400, '9')), DBL_MAX);
+    EXPECT_EQ(parse_number("0." + std::string(400, '0') + "1"), 0.0);
+}
+
+TEST(FieldText, Dates) {
+    EXPECT_EQ(display_date("19990705"), "07/05/1999");
+    EXPECT_EQ(display_date("20071231"), "12/31/2007");
+    EXPECT_EQ(display_date("20077 01"), "07/01/2007");  // month imported as "7 "
+    EXPECT_EQ(display_date("2007 7 1"), " 7/ 1/2007");
+    EXPECT_EQ(display_date("2007"), "//2007");
+    EXPECT_EQ(display_date(""), "//");
+    EXPECT_EQ(display_month("20070930"), "09/2007");
+    EXPECT_EQ(display_month("20077 01"), "07/2007");
+    EXPECT_EQ(stored_date("2007", "7 ", "01"), "20077 01");
+    EXPECT_EQ(stored_date("1999", "07", "05"), "19990705");
+}
+
+TEST(FieldText, AmountForms) {
+    const struct {
+        double value;
+        const char *stored;  // nullptr: does not fit
+        std::string display;
+    } cases[] = {
+        {1234.5, "000000001234.50", S(7) + "1,234.50"},
+        {-1234.5, "-00000001234.50", S(6) + "-1,234.50"},
+        {12.3, "000000000012.30", S(10) + "12.30"},
+        {0.5, "000000000000.50", S(12) + ".50"},
+        {0.0, "000000000000.00", S(12) + ".00"},
+        {-0.05, "-00000000000.05", S(11) + "-.05"},
+        {999999999.99, "000999999999.99", " 999,999,999.99"},
+        {-999999999.99, "-00999999999.99", "-999,999,999.99"},
+        // From 10^9 the grouped text is too wide: shown ungrouped instead.
+        {1000000000.0, "001000000000.00", "  1000000000.00"},
+        {999999999999.99, "999999999999.99", "999999999999.99"},
+        {-99999999999.99, "-99999999999.99", "-99999999999.99"},
+        {1e12, nullptr, "1000000000000.00"},
+        {-1e11, nullptr, "-100000000000.00"},
+    };
+    for (const auto &c : cases) {
+        std::optional<std::string> stored = stored_amount(c.value);
+        if (c.stored) {
+            ASSERT_TRUE(stored) << c.value;
+            EXPECT_EQ(*stored, c.stored);
+            EXPECT_EQ(parse_number(*stored), parse_number(format_amount(c.value)));
+        } else {
+            EXPECT_FALSE(stored) << c.value;
+        }
+        EXPECT_EQ(display_amount(c.value), c.display) << c.value;
+    }
+    EXPECT_FALSE(stored_amount(DBL_MAX));
+    EXPECT_FALSE(stored_amount(1.0 / 0.0));
+
+    EXPECT_EQ(export_amount("-00000001234.50"), "-1234.50");
+    EXPECT_EQ(export_amount("000000001234.50"), "1234.50");
+    EXPECT_EQ(export_amount("000000000000.50"), ".50");
+    EXPECT_EQ(export_amount("000000000012.30"), "12.30");
+    EXPECT_EQ(export_amount(""), ".00");
+}
+
+}  // namespace
