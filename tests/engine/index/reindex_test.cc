@@ -12,6 +12,7 @@
 
 #include "engine/korval32.h"
 #include "support/temp_dir.h"
+#include "tools/ix4check/ix4_checker.h"
 
 namespace {
 
@@ -139,6 +140,17 @@ uint32_t rebuild(IndexControlRecord *index, const std::string &work, uint32_t fi
     return KvlFuncIx4Reindex(index, work.c_str(), fill, key, &record);
 }
 
+// The format checker's verdict on a rebuilt index and its data file.
+void expect_valid(const std::string &index_path, const std::string &data_path,
+                  uint32_t tag_filter = 0) {
+    ix4check::Options options;
+    options.index_path = index_path;
+    options.data_path = data_path;
+    options.tag_filter = tag_filter;
+    ix4check::Report report = ix4check::check_index(options);
+    EXPECT_TRUE(report.ok()) << report.text();
+}
+
 uint64_t file_size(const std::string &path) {
     FILE *f = std::fopen(path.c_str(), "rb");
     if (!f) return 0;
@@ -168,6 +180,7 @@ TEST(Reindex, HoldsEveryKeyInOrderWhateverTheMemoryBounds) {
         EXPECT_EQ(index.handle()->header.key_count, expected.size());
         EXPECT_EQ(index.walk(), expected);
         EXPECT_EQ(file_size(dir.path("work.tmp")), 0u) << "work file left behind";
+        expect_valid(dir.path("n.ix4"), dir.path("d.dbf"));
         KvlIx4CloseFile(index.handle());
         std::remove(dir.path("n.ix4").c_str());
     }
@@ -212,6 +225,7 @@ TEST(Reindex, EdgeCases) {
         index.handle()->tag_filter = '*';
         ASSERT_EQ(rebuild(index.handle(), dir.path("w.tmp")), 0u);
         EXPECT_EQ(index.walk(), expected_keys(names, deleted));
+        expect_valid(dir.path("t.ix4"), dir.path("t.dbf"), '*');
     }
     {  // Equal keys in a unique index: 8502 with the key and one of the records.
         DataFile data(dir.path("u.dbf"), {"SMITH", "JONES", "SMITH", "BROWN"});
@@ -253,6 +267,7 @@ TEST(Reindex, LeafFill) {
         uint32_t length = kNodeSize, position[2] = {1024, 0};
         ASSERT_EQ(KvlReadAtFile(index.handle()->os_handle, &length, node, position, nullptr), 0u);
         EXPECT_EQ(node[0], c.keys_per_leaf - 1);
+        expect_valid(dir.path("f.ix4"), dir.path("d.dbf"));
         KvlIx4CloseFile(index.handle());
         std::remove(dir.path("f.ix4").c_str());
     }
@@ -348,6 +363,7 @@ TEST(Reindex, RecordsShorterThanEntries) {
         ASSERT_EQ(KvlDataAddRecord(data, record.data(), &number), 0u);
         expected.push_back(record.substr(1));
     }
+    ASSERT_EQ(KvlDataFlushHeader(data), 0u);
     std::sort(expected.begin(), expected.end());
     {
         Index index(dir.path("w.ix4"), data, "WORD");
@@ -355,6 +371,7 @@ TEST(Reindex, RecordsShorterThanEntries) {
         auto keys = index.walk();
         ASSERT_EQ(keys.size(), expected.size());
         for (size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(keys[i].first, expected[i]);
+        expect_valid(dir.path("w.ix4"), path);
     }
     KvlDataCloseFile(data);
 }
