@@ -1,6 +1,8 @@
 // conversion.cc - settling a conversion's settings and running it.
 #include "app/maint/convert/conversion.h"
 
+#include <map>
+
 #include "app/maint/convert/amount_text.h"
 #include "app/maint/convert/csv_reader.h"
 #include "app/maint/convert/date_format.h"
@@ -29,6 +31,19 @@ ColumnSurvey survey(std::string_view input, const PreparedConversion &prepared) 
         out.amounts += read_amount(fields[*mapping[Target::Amount]]).status == AmountStatus::Ok;
     }
     return out;
+}
+
+// The field count most rows have; on a tie the smaller, since rows with
+// unquoted delimiters come out longer, never shorter.
+std::size_t usual_field_count(std::string_view input, char delimiter) {
+    std::map<std::size_t, std::size_t> rows_with;
+    CsvReader reader(input, delimiter);
+    CsvRow row;
+    while (reader.next(row)) ++rows_with[row.fields.size()];
+    std::size_t best = 0, most = 0;
+    for (const auto &[count, rows] : rows_with)
+        if (rows > most) best = count, most = rows;
+    return best;
 }
 
 std::string column_name(const PreparedConversion &prepared, std::size_t column) {
@@ -124,7 +139,15 @@ PreparedConversion prepare_conversion(std::string_view input, const ConvertReque
         return prepared;
     }
     if (request.has_header) prepared.header = first.fields;
-    settings.field_count = request.field_count ? request.field_count : first.fields.size();
+    if (request.field_count) {
+        settings.field_count = request.field_count;
+    } else if (request.has_header) {
+        settings.field_count = first.fields.size();
+    } else {
+        settings.field_count = usual_field_count(input, request.delimiter);
+        prepared.notes.push_back("Rows have " + std::to_string(settings.field_count) +
+                                 " fields, the most common count (--fields to choose).");
+    }
 
     if (!request.merge_column.empty()) {
         const std::vector<std::string> *header = request.has_header ? &prepared.header : nullptr;

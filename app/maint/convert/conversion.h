@@ -38,7 +38,7 @@ struct ConvertRequest {
     std::array<std::optional<std::string>, kTargetCount> columns;
     std::string date_format;      // a pattern (date_format.h); "" detects one
     std::string merge_column;     // name or number; "" for none
-    std::size_t field_count = 0;  // fields per row; 0: the header's, else the first row's
+    std::size_t field_count = 0;  // fields per row; 0: the header's, else the most common
 };
 
 struct PreparedConversion {
