@@ -52,6 +52,45 @@ uint32_t build_key(IndexControlRecord *index, void *record, void *key) {
     return build(index, record, key);
 }
 
+// ---- keys whose change reported a failure -------------------------------
+//
+// A key store or delete that reports a failure may still have changed the
+// tree: the tree change is written first, the changes-pending mark in the
+// header after it, and a failure of that second write is reported too.  So
+// after a failure the code below looks at the index before it acts, rather
+// than leave a key that points at a record taken back again (the next
+// append would reuse its number) or lose a key it believes still there.
+
+// Whether the index holds key with exactly this record number.  In a
+// unique index an equal key of another record does not count.
+bool holds_entry(IndexControlRecord *index, const void *key, uint32_t record_number) {
+    const uint32_t length = index->header.key_length;
+    if (length == 0 || length > KVL_MAX_KEY_LENGTH) return false;
+    uint8_t probe[KVL_MAX_KEY_LENGTH + 1] = {};
+    std::memcpy(probe, key, length);
+    uint32_t found = record_number;
+    return KvlIx4EqualKey(index, probe, &found) == ERR_NONE && found == record_number;
+}
+
+// Stores the entry; true when the index holds it afterwards.
+bool put_back(IndexControlRecord *index, const void *key, uint32_t record_number) {
+    return KvlIx4StoreKey(index, key, record_number) == ERR_NONE ||
+           holds_entry(index, key, record_number);
+}
+
+// Deletes an entry this call stored; true when it is gone afterwards.
+bool take_out(IndexControlRecord *index, const void *key, uint32_t record_number) {
+    return KvlIx4DeleteKey(index, key, record_number) == ERR_NONE ||
+           !holds_entry(index, key, record_number);
+}
+
+// After a store that reported a failure: deletes the entry if it went in
+// all the same.  (Deleting blindly could remove another record's equal key
+// from a unique index.)  True when the index does not hold it.
+bool clear_failed_store(IndexControlRecord *index, const void *key, uint32_t record_number) {
+    return !holds_entry(index, key, record_number) || take_out(index, key, record_number);
+}
+
 // ---- the checking pass ----------------------------------------------------
 
 struct ListCheck {
@@ -125,11 +164,16 @@ uint32_t insert_one(IndexRequest *request) {
     if (rc != ERR_NONE) return rc;
     rc = build_key(request->index, request->record, request->key);
     if (rc == ERR_NONE && is_bad_link(request->next)) rc = ERR_BAD_LIST_END;
-    if (rc == ERR_NONE) rc = KvlIx4StoreKey(request->index, request->key, record_number);
+    if (rc == ERR_NONE) {
+        rc = KvlIx4StoreKey(request->index, request->key, record_number);
+        if (rc != ERR_NONE &&
+            !clear_failed_store(request->index, request->key, record_number))
+            request->state = kKeyNotDeleted;
+    }
     if (rc != ERR_NONE) {
         if (!shares_record(request) &&
             KvlDataDebumpRecord(data_of(request), record_number) != ERR_NONE)
-            request->state = kRecordNotRemoved;
+            request->state += kRecordNotRemoved;
         return rc;
     }
     request->record_number = record_number;
@@ -143,7 +187,7 @@ uint32_t insert_one(IndexRequest *request) {
 void undo_inserts(IndexRequest *request) {
     for (; request; request = request->previous) {
         uint32_t state = 0;
-        if (KvlIx4DeleteKey(request->index, request->key, request->record_number) != ERR_NONE)
+        if (!take_out(request->index, request->key, request->record_number))
             state = kKeyNotDeleted;
         if (!shares_record(request) &&
             KvlDataDebumpRecord(data_of(request), request->record_number) != ERR_NONE)
@@ -180,18 +224,25 @@ struct UpdateWork {
 };
 
 // Moves the request's key from old_key to new_key, then (owning request)
-// writes the new record; undoes the key move when the write fails.
+// writes the new record; a failure puts the old key back (state 16, or 17
+// when the record write failed; 16 more when the old key could not be put
+// back).
 uint32_t move_key_and_write(IndexRequest *request, const uint8_t *old_key,
                             const uint8_t *new_key) {
     IndexControlRecord *index = request->index;
     const uint32_t number = request->record_number;
     std::memcpy(request->key, new_key, index->header.key_length);
     uint32_t rc = KvlIx4DeleteKey(index, old_key, number);
-    if (rc != ERR_NONE) return rc;
+    if (rc != ERR_NONE) {
+        // Nothing changed, unless the delete went through after all.
+        if (!holds_entry(index, old_key, number) && !put_back(index, old_key, number))
+            request->state = kStoreFailed + kUndoAlsoFailed;
+        return rc;
+    }
     rc = KvlIx4StoreKey(index, new_key, number);
     if (rc != ERR_NONE) {
         request->state = kStoreFailed;
-        if (KvlIx4StoreKey(index, old_key, number) != ERR_NONE)
+        if (!clear_failed_store(index, new_key, number) || !put_back(index, old_key, number))
             request->state += kUndoAlsoFailed;
         return rc;
     }
@@ -202,8 +253,7 @@ uint32_t move_key_and_write(IndexRequest *request, const uint8_t *old_key,
     rc = KvlDataUpdateRecord(data_of(request), number, request->record);
     if (rc != ERR_NONE) {
         request->state = kWriteFailed;
-        if (KvlIx4DeleteKey(index, new_key, number) != ERR_NONE ||
-            KvlIx4StoreKey(index, old_key, number) != ERR_NONE)
+        if (!take_out(index, new_key, number) || !put_back(index, old_key, number))
             request->state += kUndoAlsoFailed;
         return rc;
     }
