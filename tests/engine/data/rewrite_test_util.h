@@ -57,11 +57,12 @@ inline void write_rows(const std::string &path, const std::vector<Row> &rows, bo
         text.resize(kNameWidth, ' ');
         if (memos) {
             uint32_t block = 0;
-            if (!row.memo.empty())
+            if (!row.memo.empty()) {
                 ASSERT_EQ(KvlMemoAdd(data.rec(), static_cast<uint32_t>(row.memo.size()),
                                      static_cast<uint32_t>(row.memo.size()), row.memo.data(),
                                      &block, 0),
                           0u);
+            }
             text += memo_field_text(block);
         }
         auto record = record_image(row_record_length(memos), text, row.tag);
