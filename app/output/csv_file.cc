@@ -24,8 +24,10 @@ std::uint32_t CsvFileWriter::create(const std::string &path) {
     rc = KvlOpenFile(path.c_str(), kWriteAccess, &handle_, nullptr);
     if (rc != ERR_NONE) return rc;
     open_ = true;
-    if (existed) {
-        // A write of no bytes at the start cuts the old content off.
+    std::uint32_t length = 0;
+    if (existed && (KvlLengthFile(handle_, &length, nullptr) != ERR_NONE || length > 0)) {
+        // A write of no bytes at the start cuts the old content off.  (An
+        // empty file is left alone: a device such as /dev/null cannot be cut.)
         std::uint32_t none = 0;
         rc = KvlWriteFile(handle_, &none, "", nullptr);
         if (rc != ERR_NONE) return rc;
