@@ -73,6 +73,8 @@ int run_export_command(const Args &args) {
 int run_reindex_command(const Args &args) {
     expect_operands(args, 0, "ledgrove-cli reindex");
     DatabaseSet set;
+    set.open();
+    require_open(set, {});  // the indexes themselves may well be broken
     rebuild_or_fail(set);
     return kSuccess;
 }
