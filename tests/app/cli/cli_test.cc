@@ -29,10 +29,7 @@ using namespace ledgrove;
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-std::string program() {
-    const char *dir = std::getenv("LEDGROVE_BINARY_DIR");
-    return std::string(dir ? dir : ".") + "/bin/ledgrove-cli";
-}
+std::string program() { return std::string(LEDGROVE_BINARY_DIR) + "/bin/ledgrove-cli"; }
 
 struct CliRun {
     int status = -1;
