@@ -2,6 +2,7 @@
 #include "app/maint/import.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 
@@ -13,6 +14,7 @@ namespace {
 
 constexpr std::uint32_t kReadAccess = 0x0000;  // read only; sharing is not enforced
 constexpr std::uint32_t kChunkSize = 1 << 20;
+constexpr std::size_t kLinesPerProgress = 4096;
 
 // Reads a file through the engine's file layer and hands out its lines.
 class LineReader {
@@ -42,6 +44,8 @@ public:
     }
 
     std::uint32_t error() const { return error_; }
+    // Bytes handed out as lines so far.
+    std::uint64_t consumed() const { return read_ - (text_.size() - pos_); }
 
 private:
     bool take(std::size_t end, std::size_t next, std::string_view *line) {
@@ -69,6 +73,7 @@ private:
             length = 0;
         }
         text_.resize(kept + length);
+        read_ += length;
         if (length == 0) at_end_ = true;
     }
 
@@ -78,6 +83,7 @@ private:
     std::size_t pos_ = 0;
     bool at_end_ = false;
     std::uint32_t error_ = ERR_NONE;
+    std::uint64_t read_ = 0;
 };
 
 // The id the register's last record carries, read from the id index.
@@ -97,7 +103,8 @@ std::string engine_refusal(std::uint32_t rc) {
 
 }  // namespace
 
-ImportReport import_csv(DatabaseSet &set, const std::string &csv_path) {
+ImportReport import_csv(DatabaseSet &set, const std::string &csv_path,
+                        const ImportObserver &observer) {
     ImportReport report;
     const bool was_open = set.is_open();
     if (!was_open) set.open();
@@ -120,9 +127,16 @@ ImportReport import_csv(DatabaseSet &set, const std::string &csv_path) {
 
     std::uint64_t counter =
         std::max<std::uint64_t>(last_id_in_index(set), set.data()->header.record_count);
+    std::error_code size_error;
+    const std::uint64_t file_size = std::filesystem::file_size(csv_path, size_error);
+    std::size_t number = 0;
+    auto report_progress = [&] {
+        if (observer) observer({number, reader.consumed(), size_error ? 0 : file_size});
+    };
     CheckRecord &record = set.record();
     std::string_view line;
-    for (std::size_t number = 1; reader.next(&line); ++number) {
+    while (reader.next(&line)) {
+        if (++number % kLinesPerProgress == 0) report_progress();
         record = blank_record();
         const ImportLineStatus status = parse_import_line(line, record);
         if (status == ImportLineStatus::Blank) continue;
@@ -147,6 +161,7 @@ ImportReport import_csv(DatabaseSet &set, const std::string &csv_path) {
         if (report.first_id.empty()) report.first_id = *id;
         report.last_id = *id;
     }
+    report_progress();
     if (reader.error() != ERR_NONE) {
         report.file_error = reader.error();
         report.error = "cannot read " + csv_path + " (error " + std::to_string(reader.error()) + ")";

@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,9 +44,19 @@ struct ImportReport {
     bool ok() const { return error.empty(); }
 };
 
+// How far an import has come: lines read so far and bytes of the file read
+// so far, out of its size.  Called every few thousand lines and at the end.
+struct ImportProgress {
+    std::size_t lines;
+    std::uint64_t bytes_read;
+    std::uint64_t file_size;
+};
+using ImportObserver = std::function<void(const ImportProgress &)>;
+
 // Imports the file into the set's data file.  The set is opened first when
 // it is closed, and left as it was found.
-ImportReport import_csv(DatabaseSet &set, const std::string &csv_path);
+ImportReport import_csv(DatabaseSet &set, const std::string &csv_path,
+                        const ImportObserver &observer = {});
 
 }  // namespace ledgrove
 

@@ -109,7 +109,14 @@ TEST(Import, AFileOfAnySizeIsReadWhole) {
     }
     ASSERT_GT(text.size(), 8000000u);
     app_test::write_file(reg.path("big.csv"), text);
-    ImportReport report = import_csv(reg.set(), reg.path("big.csv"));
+    std::vector<ImportProgress> seen;
+    ImportReport report = import_csv(reg.set(), reg.path("big.csv"),
+                                     [&](const ImportProgress &p) { seen.push_back(p); });
+    ASSERT_GT(seen.size(), 2u);
+    EXPECT_EQ(seen.back().lines, lines);
+    EXPECT_EQ(seen.back().bytes_read, text.size());
+    EXPECT_EQ(seen.back().file_size, text.size());
+    EXPECT_LT(seen.front().bytes_read, seen.back().bytes_read);
     EXPECT_TRUE(report.ok());
     EXPECT_TRUE(report.skipped.empty());
     EXPECT_EQ(report.imported, lines);
