@@ -101,6 +101,36 @@ std::string engine_refusal(std::uint32_t rc) {
     return "not added (engine error " + std::to_string(rc) + ")";
 }
 
+// One line of the file: skipped, refused past the id limit, or added with
+// the next id, built in the set's shared record buffer.
+void import_line(DatabaseSet &set, std::string_view line, std::size_t number,
+                 std::uint64_t &counter, ImportReport &report) {
+    CheckRecord &record = set.record();
+    record = blank_record();
+    const ImportLineStatus status = parse_import_line(line, record);
+    if (status == ImportLineStatus::Blank) return;
+    if (status != ImportLineStatus::Ok) {
+        report.skipped.push_back({number, std::string(import_line_status_text(status))});
+        return;
+    }
+    const std::optional<std::string> id = record_id_text(counter + 1);
+    if (!id) {
+        ++report.refused_past_id_limit;
+        return;
+    }
+    set_field(record.ID, *id);
+    ++counter;
+    std::uint32_t record_number = 0;
+    if (set.note(KvlDataAddRecord(set.data(), &record, &record_number)) != ERR_NONE) {
+        report.skipped.push_back({number, engine_refusal(set.last_result())});
+        return;
+    }
+    counter = std::max<std::uint64_t>(counter, record_number);
+    ++report.imported;
+    if (report.first_id.empty()) report.first_id = *id;
+    report.last_id = *id;
+}
+
 }  // namespace
 
 ImportReport import_csv(DatabaseSet &set, const std::string &csv_path,
@@ -133,38 +163,16 @@ ImportReport import_csv(DatabaseSet &set, const std::string &csv_path,
     auto report_progress = [&] {
         if (observer) observer({number, reader.consumed(), size_error ? 0 : file_size});
     };
-    CheckRecord &record = set.record();
     std::string_view line;
     while (reader.next(&line)) {
         if (++number % kLinesPerProgress == 0) report_progress();
-        record = blank_record();
-        const ImportLineStatus status = parse_import_line(line, record);
-        if (status == ImportLineStatus::Blank) continue;
-        if (status != ImportLineStatus::Ok) {
-            report.skipped.push_back({number, std::string(import_line_status_text(status))});
-            continue;
-        }
-        const std::optional<std::string> id = record_id_text(counter + 1);
-        if (!id) {
-            ++report.refused_past_id_limit;
-            continue;
-        }
-        set_field(record.ID, *id);
-        ++counter;
-        std::uint32_t record_number = 0;
-        if (set.note(KvlDataAddRecord(set.data(), &record, &record_number)) != ERR_NONE) {
-            report.skipped.push_back({number, engine_refusal(set.last_result())});
-            continue;
-        }
-        counter = std::max<std::uint64_t>(counter, record_number);
-        ++report.imported;
-        if (report.first_id.empty()) report.first_id = *id;
-        report.last_id = *id;
+        import_line(set, line, number, counter, report);
     }
     report_progress();
     if (reader.error() != ERR_NONE) {
         report.file_error = reader.error();
-        report.error = "cannot read " + csv_path + " (error " + std::to_string(reader.error()) + ")";
+        report.error =
+            "cannot read " + csv_path + " (error " + std::to_string(reader.error()) + ")";
     } else if (report.refused_past_id_limit > 0) {
         report.error = "record ids are used up (the last possible id is zzzzzz): " +
                        std::to_string(report.refused_past_id_limit) + " lines not imported";
