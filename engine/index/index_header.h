@@ -1,0 +1,41 @@
+// index_header.h - the header of an open index: reading it into the control
+// record, writing it back, and the changes-pending protocol.  The rebuild,
+// the lock functions and the key calls use these directly.
+#ifndef KVL_INDEX_INDEX_HEADER_H
+#define KVL_INDEX_INDEX_HEADER_H
+
+#include <cstdint>
+
+#include "engine/korval32.h"
+
+namespace kvl::ix {
+
+// KvlIx4ReadHeader: 1024 bytes from offset 0 into the header image, checked
+// against the caller's preset node size (8534) and the signature (8522),
+// and for a geometry every node access can trust (8534, or 8523 for a key
+// length of 0 or above 196); then the tree manager's reset.  A refused
+// header keeps the caller's node size in the image.
+uint32_t read_header(IndexControlRecord *ix);
+
+// Writes the first 512 bytes of the header image at offset 0 (the rest
+// never changes after creation).
+uint32_t write_header_head(IndexControlRecord *ix);
+
+// KvlIx4FlushHeader: frees the work buffer and, when the header changed,
+// stamps the date, counts the flush, clears the changes-pending bit and
+// writes the header and the directory entry.  A failed write leaves the
+// header marked changed and the pending bit as it was.
+uint32_t flush_header(IndexControlRecord *ix);
+
+// After a key store or delete, whatever its outcome: the header counts as
+// changed, and the first change after a flush puts the changes-pending bit
+// on disk at once.  Returns that write's result (0 when none was needed).
+uint32_t note_key_change(IndexControlRecord *ix);
+
+// True when a tree operation can trust the header's node size, key length
+// and keys per node to keep every access inside a node.
+bool header_usable(const IndexControlRecord *ix);
+
+}  // namespace kvl::ix
+
+#endif  // KVL_INDEX_INDEX_HEADER_H

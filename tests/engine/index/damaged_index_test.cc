@@ -1,0 +1,273 @@
+// Damaged index files: every damage gives a result code, never a crash, an
+// endless loop or a read outside a node, and ix4check reports it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/index/index_support.h"
+#include "support/temp_dir.h"
+#include "tools/ix4check/ix4_checker.h"
+
+namespace {
+
+using kvl_test::IndexRecord;
+using kvl_test::le32;
+using kvl_test::numbered_key;
+using kvl_test::put_le32;
+
+constexpr uint32_t kNode = 512;
+constexpr uint32_t kLen = 14;
+using Bytes = std::vector<uint8_t>;
+
+std::string key(uint32_t n) { return numbered_key(n, kLen); }
+uint8_t *node_of(Bytes &file, uint32_t number) { return kvl_test::node_bytes(file, kNode, number); }
+
+class DamagedIndex : public testing::Test {
+protected:
+    // Keys 1..24 stored in order: node 3 is the root holding key 13 over
+    // node 1 (keys 1-12) and node 2 (keys 14-24).  With freed = true key 24
+    // is deleted again: node 1 is then the root with 23 keys and the free
+    // list runs 3 -> 2.
+    Bytes build(bool freed) {
+        const std::string path = dir_.path("base.ix4");
+        std::remove(path.c_str());
+        EXPECT_EQ(kvl_test::create_keys_index(path, kNode, kLen, KVL_SORT_BYTES), 0u);
+        IndexRecord ix(kNode);
+        EXPECT_EQ(ix.open(path), 0u);
+        for (uint32_t n = 1; n <= 24; ++n) EXPECT_EQ(KvlIx4StoreKey(ix.get(), key(n).data(), n), 0u);
+        if (freed) {
+            EXPECT_EQ(KvlIx4DeleteKey(ix.get(), key(24).data(), 24), 0u);
+        }
+        EXPECT_EQ(KvlIx4CloseFile(ix.get()), 0u);
+        return kvl_test::read_file(path);
+    }
+    std::string save(const Bytes &file) {
+        const std::string path = dir_.path("damaged" + std::to_string(++files_) + ".ix4");
+        kvl_test::write_file(path, file);
+        return path;
+    }
+    ix4check::Report check(const std::string &path) {
+        ix4check::Options options;
+        options.index_path = path;
+        return ix4check::check_index(options);
+    }
+
+    kvl_test::TempDir dir_;
+    int files_ = 0;
+};
+
+// Walks forward and backward, looks up and changes keys, with a bound on
+// every loop; returns the first error of each walk.
+struct Outcome {
+    uint32_t forward = 0, backward = 0, lookup = 0;
+};
+Outcome exercise(IndexControlRecord *ix) {
+    Outcome out;
+    std::string k(kLen, '\0');
+    uint32_t record = 0;
+    uint32_t rc = KvlIx4FirstKey(ix, k.data(), &record);
+    for (int i = 0; rc == 0 && i < 1000; ++i) rc = KvlIx4NextKey(ix, k.data(), &record);
+    out.forward = rc;
+    rc = KvlIx4LastKey(ix, k.data(), &record);
+    for (int i = 0; rc == 0 && i < 1000; ++i) rc = KvlIx4PrevKey(ix, k.data(), &record);
+    out.backward = rc;
+    for (uint32_t n = 1; n <= 30; ++n) {
+        k = key(n);
+        record = 0;
+        rc = KvlIx4EqualKey(ix, k.data(), &record);
+        if (rc != 0 && rc != 8501 && out.lookup == 0) out.lookup = rc;
+        k = key(n);
+        KvlIx4EqualOrGreaterKey(ix, k.data(), &record);
+        k = key(n);
+        KvlIx4EqualOrLesserKey(ix, k.data(), &record);
+    }
+    for (uint32_t n = 25; n <= 60; ++n) KvlIx4StoreKey(ix, key(n).data(), n);
+    for (uint32_t n = 1; n <= 60; n += 3) KvlIx4DeleteKey(ix, key(n).data(), n);
+    return out;
+}
+
+TEST_F(DamagedIndex, NodesThatBreakTheTree) {
+    struct Case {
+        const char *what;
+        std::function<void(Bytes &)> damage;
+        uint32_t forward, backward, lookup;
+        const char *reported;
+    } cases[] = {
+        {"root child loops back to the root",
+         [](Bytes &f) { put_le32(node_of(f, 3) + 1, 3); }, 8507, 8507, 8507,
+         "reached twice"},
+        {"leaf child points at its own node",
+         [](Bytes &f) { put_le32(node_of(f, 2) + 1 + 11 * (kLen + 8), 2); }, 8507,
+         8507, 8507, "reached twice"},
+        {"key count above keys per node",
+         [](Bytes &f) { node_of(f, 1)[0] = 24; }, 8512, 8512, 8512, "holds 24 keys"},
+        {"key count 0 in a tree node", [](Bytes &f) { node_of(f, 2)[0] = 0; }, 8512,
+         8512, 8512, "holds 0 keys"},
+        {"child past the end of the file",
+         [](Bytes &f) { put_le32(node_of(f, 3) + 1 + (kLen + 8), 999); }, 38, 38, 38,
+         "past the end"},
+        {"child beyond the 32-bit file range",
+         [](Bytes &f) { put_le32(node_of(f, 3) + 1, 0x7FFFFFFF); }, 8316, 8316,
+         8316, "past the end"},
+        {"keys out of order",
+         [](Bytes &f) { std::memcpy(node_of(f, 1) + 5, key(99).data(), kLen); }, 0,
+         8504, 0, "does not sort after"},
+    };
+    const Bytes base = build(false);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes file = base;
+        c.damage(file);
+        const std::string path = save(file);
+        const ix4check::Report report = check(path);
+        EXPECT_FALSE(report.ok());
+        EXPECT_NE(report.text().find(c.reported), std::string::npos) << report.text();
+        IndexRecord ix(kNode);
+        ASSERT_EQ(ix.open(path), 0u);
+        const Outcome out = exercise(ix.get());
+        if (c.forward) {
+            EXPECT_EQ(out.forward, c.forward);
+        }
+        EXPECT_EQ(out.backward, c.backward);
+        EXPECT_EQ(out.lookup, c.lookup);
+    }
+}
+
+TEST_F(DamagedIndex, FreeListThatLoopsOrLacksItsMarker) {
+    const Bytes base = build(true);
+    ASSERT_EQ(le32(&base[16]), 3u);  // free head
+    struct Case {
+        const char *what;
+        std::function<void(Bytes &)> damage;
+        const char *reported;
+    } cases[] = {
+        {"free list loops", [](Bytes &f) { put_le32(node_of(f, 2) + 1, 3); },
+         "loops back"},
+        {"free node without marker",
+         [](Bytes &f) { std::memcpy(node_of(f, 3) + 5, "XYZ", 3); }, "marker"},
+        {"free node past the end", [](Bytes &f) { put_le32(node_of(f, 2) + 1, 77); },
+         "past the end"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes file = base;
+        c.damage(file);
+        const std::string path = save(file);
+        const ix4check::Report report = check(path);
+        EXPECT_FALSE(report.ok());
+        EXPECT_NE(report.text().find(c.reported), std::string::npos) << report.text();
+        IndexRecord ix(kNode);
+        ASSERT_EQ(ix.open(path), 0u);
+        uint32_t rc = 0;
+        for (uint32_t n = 100; rc == 0 && n < 400; ++n) rc = KvlIx4StoreKey(ix.get(), key(n).data(), n);
+        EXPECT_TRUE(rc == 8513u || rc == 38u) << rc;
+    }
+}
+
+TEST_F(DamagedIndex, HeadersThatAreRefused) {
+    struct Case {
+        const char *what;
+        uint32_t offset, value, preset, expected;
+    } cases[] = {
+        {"signature", 0, 0x12345678, kNode, 8522},
+        {"node size not allowed", 4, 100, 100, 8534},
+        {"key length 0", 24, 0, kNode, 8523},
+        {"key length 197", 24, 197, kNode, 8523},
+        {"keys per node too many", 28, 200, kNode, 8534},
+        {"keys per node 0", 28, 0, kNode, 8534},
+        {"keys counted without a root", 8, 0, kNode, 8511},
+    };
+    const Bytes base = build(false);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes file = base;
+        put_le32(&file[c.offset], c.value);
+        const std::string path = save(file);
+        EXPECT_FALSE(check(path).ok());
+        IndexRecord ix(c.preset);
+        EXPECT_EQ(ix.open(path), c.expected);
+        EXPECT_EQ(ix->os_handle, 0u);
+        EXPECT_EQ(ix->header.node_size, c.preset);
+        // A refused header cannot be used for tree work even if the caller
+        // keeps going.
+        std::string k(kLen, '\0');
+        uint32_t record = 0;
+        EXPECT_NE(KvlIx4FirstKey(ix.get(), k.data(), &record), 0u);
+    }
+}
+
+TEST_F(DamagedIndex, RootPastTheEndAndShortFile) {
+    Bytes file = build(false);
+    put_le32(&file[8], 50);
+    std::string path = save(file);
+    IndexRecord ix(kNode);
+    ASSERT_EQ(ix.open(path), 0u);
+    std::string k(kLen, '\0');
+    uint32_t record = 0;
+    EXPECT_EQ(KvlIx4FirstKey(ix.get(), k.data(), &record), 38u);
+    EXPECT_EQ(KvlIx4LastKey(ix.get(), k.data(), &record), 38u);
+
+    file.resize(600);  // shorter than a header
+    IndexRecord short_file(kNode);
+    EXPECT_EQ(short_file.open(save(file)), 38u);
+    EXPECT_EQ(short_file->os_handle, 0u);
+}
+
+TEST_F(DamagedIndex, DamagedPositionInTheHandle) {
+    build(false);
+    IndexRecord ix(kNode);
+    ASSERT_EQ(ix.open(dir_.path("base.ix4")), 0u);
+    std::string k = key(5);
+    uint32_t record = 0;
+    ASSERT_EQ(KvlIx4EqualKey(ix.get(), k.data(), &record), 0u);
+    ix->current_slot = -5;
+    ix->position_flags |= KVL_POS_GAP;
+    EXPECT_EQ(KvlIx4PrevKey(ix.get(), k.data(), &record), 8510u);
+    ASSERT_EQ(KvlIx4EqualKey(ix.get(), k.data(), &record), 0u);
+    ix->current_slot = 300;
+    EXPECT_EQ(KvlIx4NextKey(ix.get(), k.data(), &record), 8510u);
+    // The next search starts afresh.
+    ASSERT_EQ(KvlIx4EqualKey(ix.get(), k.data(), &record), 0u);
+    EXPECT_EQ(record, 5u);
+}
+
+TEST_F(DamagedIndex, NodesAtTheLockRegionAreNotRead) {
+    build(false);
+    IndexRecord ix(kNode);
+    ASSERT_EQ(ix.open(dir_.path("base.ix4")), 0u);
+    // Nodes 1 and 2 lie below 1024 + 2 * 512; node 3, the root, does not.
+    ix->lock_offset = 1024 + 2 * kNode + 131072;
+    uint32_t record = 0;
+    // The bound applies to reads from the file, not to the buffered node.
+    auto find = [&] {
+        EXPECT_EQ(KvlFuncIx4BTM(KVL_BTM_RESET, ix.get(), nullptr, 0), 0u);
+        std::string k = key(20);
+        return KvlIx4EqualKey(ix.get(), k.data(), &record);
+    };
+    EXPECT_EQ(find(), 8316u);
+    ix->lock_offset = 1024 + 3 * kNode + 131072;
+    EXPECT_EQ(find(), 0u);
+    ix->state |= KVL_STATE_HALVED_BASE;  // the same offset halved
+    EXPECT_EQ(find(), 8316u);
+    ix->lock_offset = 2 * (1024 + 3 * kNode + 131072);
+    EXPECT_EQ(find(), 0u);
+    // A new node would go to node 4: refused before anything is written.
+    ix->lock_offset = 2 * (1024 + 3 * kNode + 131072);
+    uint32_t rc = 0;
+    uint32_t n = 30;
+    for (; rc == 0 && n < 60; ++n) rc = KvlIx4StoreKey(ix.get(), key(n).data(), n);
+    EXPECT_EQ(rc, 8316u);
+    EXPECT_EQ(n, 43u);  // node 2 filled up to 23 keys, the 13th key needed node 4
+    EXPECT_EQ(ix->header.key_count, 24u + 12u);
+    ix->lock_offset = 0;
+    ASSERT_EQ(KvlIx4FlushHeader(ix.get()), 0u);
+    ix4check::Options options;
+    options.index_path = dir_.path("base.ix4");
+    EXPECT_TRUE(ix4check::check_index(options).ok()) << "a refused split changes nothing";
+}
+
+}  // namespace
