@@ -332,6 +332,12 @@ typedef struct MemoHeader {
     uint32_t block_size;
 } MemoHeader;
 
+/* Memo state flags (DataControlRecord.memo_state). */
+#define KVL_MEMO_STATE_CHANGED 0x01u    /* memo header changed, not yet written */
+#define KVL_MEMO_STATE_BYTE_SIZES 0x02u /* caller, after open: free-run sizes count bytes */
+#define KVL_MEMO_SIGNATURE 0x0008FFFFu  /* first word of a stored memo: FF FF 08 00 */
+#define KVL_MEMO_FILL_NEVER 1u          /* memo_fill_mode: never zero-fill unused space */
+
 struct DataControlRecord;
 struct IndexControlRecord;
 typedef struct DataControlRecord *DataHandle;

@@ -34,9 +34,9 @@ uint32_t insert_record(IndexControlRecord *ix, void *key, uint32_t *record_numbe
                        uint32_t *state) {
     if (!ix || !state) return ERR_NULL_PARAMETER;
     *state = 0;
-    if (!key || !record_number || !record) return ERR_NULL_PARAMETER;
     uint32_t rc = check_link(ix);
     if (rc != ERR_NONE) return rc;
+    if (!key || !record_number || !record) return ERR_NULL_PARAMETER;
 
     uint32_t added = 0;
     rc = KvlDataAddRecord(ix->data_link, record, &added);

@@ -13,9 +13,10 @@ enum class OnSkip { StepNext, StepBack, NotFound };
 
 uint32_t check_record_call(const IndexControlRecord *ix, const void *key,
                            const uint32_t *record_number, const void *record) {
-    if (!ix || !key || !record_number || !record) return ERR_NULL_PARAMETER;
+    if (!ix) return ERR_NULL_PARAMETER;
     if (!ix->data_link) return ERR_NO_DATA_LINK;
     if (ix->data_link == KVL_NO_DATA_FILE) return ERR_DATA_LINK_INVALID;
+    if (!key || !record_number || !record) return ERR_NULL_PARAMETER;
     return ERR_NONE;
 }
 

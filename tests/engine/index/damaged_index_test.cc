@@ -2,9 +2,11 @@
 // endless loop or a read outside a node, and ix4check reports it.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -268,6 +270,68 @@ TEST_F(DamagedIndex, NodesAtTheLockRegionAreNotRead) {
     ix4check::Options options;
     options.index_path = dir_.path("base.ix4");
     EXPECT_TRUE(ix4check::check_index(options).ok()) << "a refused split changes nothing";
+}
+
+}  // namespace
+
+namespace {
+
+uint32_t seed_for_test() {
+    const char *seed = std::getenv("KVL_DAMAGE_SEED");
+    return seed ? uint32_t(std::strtoul(seed, nullptr, 10)) : 2024u;
+}
+int rounds_for_test() {
+    const char *rounds = std::getenv("KVL_DAMAGE_ROUNDS");
+    return rounds ? std::atoi(rounds) : 300;
+}
+
+// Random damage anywhere in a three-level index: every call still returns,
+// within its bounds, whatever the bytes say.
+TEST(DamagedIndexRandom, RandomBytesNeverHangOrCrash) {
+    kvl_test::TempDir dir;
+    const std::string path = dir.path("random.ix4");
+    const uint32_t key_length = 150;  // 3 keys per 512-byte node: a deep tree
+    ASSERT_EQ(kvl_test::create_keys_index(path, kNode, key_length, KVL_SORT_BYTES), 0u);
+    {
+        IndexRecord ix(kNode);
+        ASSERT_EQ(ix.open(path), 0u);
+        for (uint32_t n = 1; n <= 60; ++n)
+            ASSERT_EQ(KvlIx4StoreKey(ix.get(), numbered_key(n * 7 % 61, key_length).data(), n), 0u);
+        for (uint32_t n = 1; n <= 60; n += 5)
+            ASSERT_EQ(KvlIx4DeleteKey(ix.get(), numbered_key(n * 7 % 61, key_length).data(), n), 0u);
+    }
+    const Bytes good = kvl_test::read_file(path);
+    std::mt19937 random(seed_for_test());
+    // The key length itself may be damaged: buffers take the largest key.
+    std::string k(KVL_MAX_KEY_LENGTH, '\0');
+    for (int round = 0; round < rounds_for_test(); ++round) {
+        Bytes file = good;
+        const int flips = 1 + int(random() % 6);
+        for (int i = 0; i < flips; ++i) {
+            // Mostly node bytes, sometimes the counted header fields.
+            const size_t at = random() % 4 == 0 ? random() % 32 : 1024 + random() % (file.size() - 1024);
+            file[at] = random() % 3 == 0 ? uint8_t(random()) : uint8_t(file[at] ^ (1u << (random() % 8)));
+        }
+        kvl_test::write_file(path, file);
+        ix4check::Options options;  // the checker reads the same bytes safely
+        options.index_path = path;
+        ix4check::check_index(options);
+        IndexRecord ix(kNode);
+        if (ix.open(path) != 0) continue;
+        uint32_t record = 0;
+        uint32_t rc = KvlIx4FirstKey(ix.get(), k.data(), &record);
+        for (int i = 0; rc == 0 && i < 500; ++i) rc = KvlIx4NextKey(ix.get(), k.data(), &record);
+        rc = KvlIx4LastKey(ix.get(), k.data(), &record);
+        for (int i = 0; rc == 0 && i < 500; ++i) rc = KvlIx4PrevKey(ix.get(), k.data(), &record);
+        for (uint32_t n = 0; n < 70; n += 3) {
+            k = numbered_key(n, key_length);
+            k.resize(KVL_MAX_KEY_LENGTH, '.');
+            KvlIx4EqualOrGreaterKey(ix.get(), k.data(), &record);
+            std::string other = numbered_key(100 + n, KVL_MAX_KEY_LENGTH);
+            KvlIx4StoreKey(ix.get(), other.data(), 100 + n);
+            KvlIx4DeleteKey(ix.get(), k.data(), n / 7 + 1);
+        }
+    }
 }
 
 }  // namespace

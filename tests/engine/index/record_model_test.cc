@@ -27,7 +27,12 @@ struct Row {
     bool live;
 };
 
-class RecordModel : public testing::TestWithParam<bool> {
+struct Shape {
+    bool duplicates;
+    bool rebuilt;  // start from records indexed by a rebuild, whose tree has its own shape
+};
+
+class RecordModel : public testing::TestWithParam<Shape> {
 protected:
     void SetUp() override {
         names_ = std::make_unique<kvl_test::NamesIndex>(
@@ -37,7 +42,27 @@ protected:
         ASSERT_EQ(names_->open_rc, 0u);
         names_->index()->tag_filter = '*';
     }
-    bool duplicates() const { return GetParam(); }
+    bool duplicates() const { return GetParam().duplicates; }
+
+    // Adds records without keys, then indexes them all with a rebuild at
+    // 100 percent fill: full leaves, and branch nodes whose last child may
+    // be 0.
+    void fill_and_rebuild(uint32_t count) {
+        for (uint32_t n = 1; n <= count; ++n) {
+            const std::string name = "R" + std::to_string(n * 7919 % 100000);
+            std::vector<uint8_t> record = name_record(name, n);
+            uint32_t number = 0;
+            ASSERT_EQ(KvlDataAddRecord(names_->data(), record.data(), &number), 0u);
+            rows_[number] = {name, n, true};
+            keys_.insert({name_key(name), number});
+        }
+        char duplicate[KVL_MAX_KEY_LENGTH + 1];
+        uint32_t record_number = 0;
+        ASSERT_EQ(KvlFuncIx4Reindex(index(), (dir_.root() + "/work.tmp").c_str(), 100, duplicate,
+                                    &record_number),
+                  0u);
+        check();
+    }
     IndexControlRecord *index() { return names_->index(); }
     std::string random_name() { return "N" + std::to_string(random_() % 30000); }
     bool name_taken(const std::string &name, uint32_t except) const {
@@ -149,13 +174,15 @@ protected:
 
     kvl_test::TempDir dir_;
     std::unique_ptr<kvl_test::NamesIndex> names_;
-    std::mt19937 random_{duplicates() ? 11u : 12u};
+    std::mt19937 random_{(duplicates() ? 11u : 12u) + (GetParam().rebuilt ? 2u : 0u)};
     std::map<uint32_t, Row> rows_;
     std::set<std::pair<std::string, uint32_t>> keys_;
     uint32_t refused_ = 0;  // inserts and updates refused for a taken key
 };
 
 TEST_P(RecordModel, InsertsUpdatesAndDeletesKeepIndexAndRecordsInStep) {
+    if (GetParam().rebuilt) fill_and_rebuild(2500);
+    if (HasFatalFailure()) return;
     for (int op = 1; op <= 9000; ++op) {
         const uint32_t pick = random_() % 100;
         if (pick < 40)
@@ -177,9 +204,12 @@ TEST_P(RecordModel, InsertsUpdatesAndDeletesKeepIndexAndRecordsInStep) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Indexes, RecordModel, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool> &info) {
-                             return info.param ? "Duplicates" : "Unique";
+INSTANTIATE_TEST_SUITE_P(Indexes, RecordModel,
+                         testing::Values(Shape{false, false}, Shape{true, false},
+                                         Shape{false, true}, Shape{true, true}),
+                         [](const testing::TestParamInfo<Shape> &info) {
+                             return std::string(info.param.duplicates ? "Duplicates" : "Unique") +
+                                    (info.param.rebuilt ? "Rebuilt" : "");
                          });
 
 }  // namespace
