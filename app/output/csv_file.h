@@ -1,0 +1,47 @@
+// csv_file.h - writing a register CSV file, for both exports.
+//
+// The file goes through the engine's file layer, so a failure carries the
+// same error number the engine gives for it everywhere (2 for a missing
+// folder, 5 for access denied, 112 for a full disk).  An existing file is
+// replaced: it is emptied and written anew.
+#ifndef LEDGROVE_APP_OUTPUT_CSV_FILE_H
+#define LEDGROVE_APP_OUTPUT_CSV_FILE_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ledgrove {
+
+class CsvFileWriter {
+public:
+    CsvFileWriter() = default;
+    ~CsvFileWriter();
+    CsvFileWriter(const CsvFileWriter &) = delete;
+    CsvFileWriter &operator=(const CsvFileWriter &) = delete;
+
+    // Creates the file, or empties an existing one; 0 or the error.
+    std::uint32_t create(const std::string &path);
+
+    // Appends text.  Writes are buffered; the first failure is kept and
+    // every later write does nothing.
+    void write(std::string_view text);
+
+    // Writes what is buffered and closes the file: 0, or the first write
+    // failure, or the failure of the close.
+    std::uint32_t finish();
+
+    std::uint32_t write_error() const { return write_error_; }
+
+private:
+    void flush();
+
+    std::uint32_t handle_ = 0;
+    bool open_ = false;
+    std::string buffer_;
+    std::uint32_t write_error_ = 0;
+};
+
+}  // namespace ledgrove
+
+#endif  // LEDGROVE_APP_OUTPUT_CSV_FILE_H

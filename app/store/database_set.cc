@@ -1,0 +1,87 @@
+// database_set.cc - opening and closing the register's nine files.
+#include "app/store/database_set.h"
+
+#include <cstring>
+#include <utility>
+
+namespace ledgrove {
+
+std::string register_path(const std::string &directory, const char *file_name) {
+    if (directory.empty()) return file_name;
+    if (directory.back() == '/') return directory + file_name;
+    return directory + "/" + file_name;
+}
+
+ControlBlock::ControlBlock(std::size_t size) : bytes_(std::make_unique<std::byte[]>(size)) {}
+
+ControlBlock make_data_control(const std::string &path, std::uint32_t state_flags) {
+    ControlBlock block(DatabaseSet::kDataControlSize);
+    DataControlRecord *data = block.as<DataControlRecord>();
+    data->state = state_flags;
+    data->open_mode = kRegisterOpenMode;
+    data->field_count = kFieldCount;
+    data->file_name = path.c_str();
+    return block;
+}
+
+ControlBlock make_index_control(const std::string &path, DataHandle data) {
+    ControlBlock block(DatabaseSet::kIndexControlSize);
+    IndexControlRecord *index = block.as<IndexControlRecord>();
+    index->open_mode = kRegisterOpenMode;
+    index->data_link = data;
+    index->file_name = path.c_str();
+    index->header.node_size = kRegisterNodeSize;
+    index->tag_filter = kRegisterTagFilter;
+    return block;
+}
+
+DatabaseSet::DatabaseSet(std::string directory) : directory_(std::move(directory)) {
+    data_path_ = path(kDataFileName);
+    for (const IndexFileInfo &info : kIndexFiles)
+        index_paths_[static_cast<std::size_t>(info.index)] = path(info.file_name);
+}
+
+DatabaseSet::~DatabaseSet() { close(); }
+
+void DatabaseSet::open() {
+    close();
+    data_ = make_data_control(data_path_, KVL_STATE_SKIP_DELETED);
+    if (note(KvlDataOpenFile(data(), 0)) != ERR_NONE)
+        failures_.push_back({kDataFileName, last_result_});
+    for (RegisterIndex which : kOpenOrder) {
+        const std::size_t i = static_cast<std::size_t>(which);
+        indexes_[i] = make_index_control(index_paths_[i], data());
+        if (note(KvlIx4OpenFile(index(which), 0)) != ERR_NONE)
+            failures_.push_back({index_info(which).file_name, last_result_});
+    }
+}
+
+void DatabaseSet::close() {
+    // A close that fails still frees its record: the engine has given up
+    // the file either way, and a record kept would only leak.
+    for (RegisterIndex which : kCloseOrder) {
+        ControlBlock &block = indexes_[static_cast<std::size_t>(which)];
+        if (block.empty()) continue;
+        if (block.as<IndexControlRecord>()->os_handle != 0)
+            note(KvlIx4CloseFile(block.as<IndexControlRecord>()));
+        block = ControlBlock();
+    }
+    if (!data_.empty()) {
+        if (data()->os_handle != 0) note(KvlDataCloseFile(data()));
+        data_ = ControlBlock();
+    }
+    failures_.clear();
+}
+
+IndexHandle DatabaseSet::index(RegisterIndex which) const {
+    return indexes_[static_cast<std::size_t>(which)].as<IndexControlRecord>();
+}
+
+bool DatabaseSet::data_open() const { return !data_.empty() && data()->os_handle != 0; }
+
+bool DatabaseSet::index_open(RegisterIndex which) const {
+    const ControlBlock &block = indexes_[static_cast<std::size_t>(which)];
+    return !block.empty() && block.as<IndexControlRecord>()->os_handle != 0;
+}
+
+}  // namespace ledgrove

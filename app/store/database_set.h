@@ -1,0 +1,112 @@
+// database_set.h - the register as the program keeps it open: the data file
+// ChkREG.DBF and its eight index files, one control record each, plus the
+// one record buffer that every search and export reads into and the result
+// of the last engine call.
+//
+// Files are named relative to a register directory ("" is the working
+// directory).  Each control record is allocated zero-filled and given only
+// what the engine reads before an open: the data file gets state flag 16
+// (record-level index calls pass over records tagged '*'), open mode
+// 0x00200042 and room for the eight field descriptors; each index gets the
+// same open mode, the data file as its link, node size 512 and tag filter
+// 42 ('*': deleted records get no key when the index is rebuilt).
+//
+// A file that fails to open keeps its control record with OS handle 0, so
+// the engine answers every later call on it with an error and a search in
+// that order lists nothing; failures() tells which files those were.
+// open() over an open set closes it first and close() of a closed set does
+// nothing, so both may be repeated freely.  Maintenance that deletes or
+// replaces register files closes the set before and opens it again after.
+#ifndef LEDGROVE_APP_STORE_DATABASE_SET_H
+#define LEDGROVE_APP_STORE_DATABASE_SET_H
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/store/check_record.h"
+#include "app/store/register_files.h"
+#include "engine/korval32.h"
+
+namespace ledgrove {
+
+// The path of a register file: the name alone for the working directory,
+// else directory/name.
+std::string register_path(const std::string &directory, const char *file_name);
+
+// A zero-filled block of memory that holds one engine control record.
+class ControlBlock {
+public:
+    ControlBlock() = default;
+    explicit ControlBlock(std::size_t size);
+
+    bool empty() const { return !bytes_; }
+    template <class T>
+    T *as() const { return reinterpret_cast<T *>(bytes_.get()); }
+
+private:
+    std::unique_ptr<std::byte[]> bytes_;
+};
+
+// The two control records of one register file set, filled for opening.
+ControlBlock make_data_control(const std::string &path, std::uint32_t state_flags);
+ControlBlock make_index_control(const std::string &path, DataHandle data);
+
+class DatabaseSet {
+public:
+    static constexpr std::size_t kDataControlSize = KVL_DATA_CONTROL_SIZE(kFieldCount);
+    static constexpr std::size_t kIndexControlSize = KVL_INDEX_CONTROL_SIZE(kRegisterNodeSize);
+
+    struct OpenFailure {
+        std::string file_name;  // as in register_files.h
+        std::uint32_t result;   // the engine's result of the open
+    };
+
+    explicit DatabaseSet(std::string directory = "");
+    ~DatabaseSet();
+    DatabaseSet(const DatabaseSet &) = delete;
+    DatabaseSet &operator=(const DatabaseSet &) = delete;
+
+    // Opens the data file and the eight indexes in the open order; every
+    // file is tried whatever happened to the ones before.
+    void open();
+    // Closes the indexes in the close order, then the data file, and frees
+    // every control record.
+    void close();
+
+    bool is_open() const { return !data_.empty(); }
+    const std::string &directory() const { return directory_; }
+    std::string path(const char *file_name) const { return register_path(directory_, file_name); }
+
+    DataHandle data() const { return data_.as<DataControlRecord>(); }
+    IndexHandle index(RegisterIndex which) const;
+    bool data_open() const;
+    bool index_open(RegisterIndex which) const;
+
+    // Files whose last open failed, in the open order; empty while closed.
+    const std::vector<OpenFailure> &failures() const { return failures_; }
+
+    // The result of the last engine call made through the set.
+    std::uint32_t last_result() const { return last_result_; }
+    // Keeps an engine result as the last one and hands it back.
+    std::uint32_t note(std::uint32_t result) { return last_result_ = result; }
+
+    // The shared record buffer.
+    CheckRecord &record() { return record_; }
+
+private:
+    std::string directory_;
+    std::array<std::string, kIndexCount> index_paths_;
+    std::string data_path_;
+    ControlBlock data_;
+    std::array<ControlBlock, kIndexCount> indexes_;
+    std::vector<OpenFailure> failures_;
+    std::uint32_t last_result_ = ERR_NONE;
+    CheckRecord record_{};
+};
+
+}  // namespace ledgrove
+
+#endif  // LEDGROVE_APP_STORE_DATABASE_SET_H

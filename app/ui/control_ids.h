@@ -1,0 +1,87 @@
+// control_ids.h - the control ids of the search dialog, once for every
+// user of them: the Qt dialog names its widgets after them ("id1021"), and
+// the searches, the command-line front end and the tests read and write
+// controls through them.  Plain constants; nothing here depends on Qt.
+#ifndef LEDGROVE_APP_UI_CONTROL_IDS_H
+#define LEDGROVE_APP_UI_CONTROL_IDS_H
+
+namespace ledgrove::control {
+
+// Command buttons.
+inline constexpr int kReport = 1;  // also the Enter key
+inline constexpr int kCancel = 2;  // the Escape key and the close box
+inline constexpr int kPrint = 1785;
+inline constexpr int kExport = 1786;
+inline constexpr int kCopyToClipboard = 1048;
+inline constexpr int kAdvancedOptions = 1787;
+inline constexpr int kDonate = 1050;
+
+// The seven "sort" buttons.
+inline constexpr int kSortCheckId = 1034;
+inline constexpr int kSortDate = 1035;
+inline constexpr int kSortVendorId = 1036;
+inline constexpr int kSortVendorName = 1037;
+inline constexpr int kSortPoNumber = 1038;
+inline constexpr int kSortDescription = 1039;
+inline constexpr int kSortAmount = 1040;
+
+// Date range.
+inline constexpr int kFromMonth = 1762;
+inline constexpr int kFromDay = 1763;
+inline constexpr int kFromYear = 1764;
+inline constexpr int kToMonth = 1765;
+inline constexpr int kToDay = 1766;
+inline constexpr int kToYear = 1767;
+inline constexpr int kFromStepBack = 1768;
+inline constexpr int kFromStepForward = 1769;
+inline constexpr int kFromStepDays = 1770;
+inline constexpr int kToStepBack = 1771;
+inline constexpr int kToStepForward = 1772;
+inline constexpr int kToStepDays = 1773;
+inline constexpr int kAll = 1774;
+inline constexpr int kYears = 1052;
+
+// Date range labels.
+inline constexpr int kFromDateLabel = 1007;
+inline constexpr int kFromMonthLabel = 1008;
+inline constexpr int kFromDayLabel = 1009;
+inline constexpr int kFromYearLabel = 1010;
+inline constexpr int kToDateLabel = 1011;
+inline constexpr int kToMonthLabel = 1012;
+inline constexpr int kToDayLabel = 1013;
+inline constexpr int kToYearLabel = 1014;
+
+// Options and match texts.
+inline constexpr int kSubtotals = 1041;
+inline constexpr int kSubtotalByMonth = 1054;
+inline constexpr int kCheckIdText = 1005;
+inline constexpr int kPoNumberText = 1015;
+inline constexpr int kVendorNameText = 1003;
+inline constexpr int kVendorIdText = 1006;
+inline constexpr int kAmountOperator = 1042;
+inline constexpr int kAmountText = 1016;
+inline constexpr int kDescriptionText = 1001;
+
+// Result list and status.
+inline constexpr int kSortCaption = 1043;
+inline constexpr int kElapsed = 1031;
+inline constexpr int kRecordCount = 1004;
+inline constexpr int kUnused = 1017;  // an empty label, never written
+inline constexpr int kResultList = 1021;
+inline constexpr int kTotalAmount = 1018;
+
+}  // namespace ledgrove::control
+
+// The Advanced Options dialog reuses some numbers of the search dialog for
+// its own buttons.
+namespace ledgrove::control::advanced {
+
+inline constexpr int kExportDatabase = 1051;
+inline constexpr int kEmptyDatabase = 1052;
+inline constexpr int kImportRecords = 1053;
+inline constexpr int kReIndexDatabase = 1054;
+inline constexpr int kImportantInformation = 1055;
+
+}  // namespace ledgrove::control::advanced
+
+#endif  // LEDGROVE_APP_UI_CONTROL_IDS_H

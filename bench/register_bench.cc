@@ -1,0 +1,144 @@
+// register_bench.cc - the register's everyday work on a large sample: the
+// import, the rebuild of all eight indexes, and three searches that a clerk
+// runs often.
+//
+// The register is the demo generator's sample of LEDGROVE_BENCH_CHECKS
+// checks (1,000,000 by default), written as a register CSV file and loaded
+// through the real import and rebuild in a scratch directory.  The import
+// and the rebuild run once each, in that order; the searches run on the
+// finished register.
+//
+//   build/bench/register_bench [--benchmark_filter=...]
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "app/maint/demo_register.h"
+#include "app/maint/empty_data_file.h"
+#include "app/maint/empty_register.h"
+#include "app/maint/import.h"
+#include "app/maint/rebuild.h"
+#include "app/output/csv_file.h"
+#include "app/search/result_list.h"
+#include "app/search/search.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace ledgrove;
+
+std::size_t check_count() {
+    const char *text = std::getenv("LEDGROVE_BENCH_CHECKS");
+    return text ? std::strtoull(text, nullptr, 10) : 1000000;
+}
+
+struct BenchRegister {
+    kvl_test::TempDir dir;
+    DatabaseSet set{dir.root()};
+    std::string csv = dir.path("sample.csv");
+    bool imported = false;
+    bool indexed = false;
+
+    BenchRegister() {
+        CsvFileWriter file;
+        if (file.create(csv) != 0) std::abort();
+        DemoRegister demo(check_count());
+        std::string line;
+        while (demo.next_line(line)) file.write(line);
+        if (file.finish() != 0) std::abort();
+        if (create_empty_data_file(dir.path("empty.dbf")) != 0) std::abort();
+        if (!empty_register(set, dir.path("empty.dbf")).ok()) std::abort();
+        set.open();
+    }
+
+    void import() {
+        ImportReport report = import_csv(set, csv);
+        if (!report.ok() || report.imported != check_count()) std::abort();
+        imported = true;
+    }
+
+    void rebuild() {
+        if (!rebuild_all_indexes(set).ok()) std::abort();
+        indexed = true;
+    }
+
+    void ready() {
+        if (!imported) import();
+        if (!indexed) rebuild();
+    }
+};
+
+BenchRegister &shared() {
+    static BenchRegister reg;
+    return reg;
+}
+
+void BM_Import(benchmark::State &state) {
+    BenchRegister &reg = shared();
+    if (reg.imported) {
+        state.SkipWithError("the register is imported already");
+        return;
+    }
+    for (auto _ : state) reg.import();
+    state.counters["checks"] = static_cast<double>(check_count());
+}
+BENCHMARK(BM_Import)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_RebuildAllIndexes(benchmark::State &state) {
+    BenchRegister &reg = shared();
+    if (!reg.imported) reg.import();
+    for (auto _ : state) reg.rebuild();
+    state.counters["keys"] = static_cast<double>(8 * check_count());
+}
+BENCHMARK(BM_RebuildAllIndexes)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void run_search_bench(benchmark::State &state, SortOrder order, const SearchInputs &in) {
+    BenchRegister &reg = shared();
+    reg.ready();
+    ResultList list;
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        list.clear();
+        SearchOutcome outcome = search_records(reg.set, order, in, list);
+        if (outcome.stopped_by_error()) state.SkipWithError("the search stopped on an error");
+        lines = outcome.line_count;
+    }
+    state.counters["listed"] = static_cast<double>(lines);
+}
+
+SearchInputs whole_range() {
+    SearchInputs in;
+    in.from = "20060101";
+    in.to = "20201231";
+    return in;
+}
+
+void BM_DateSearchOneYearWithSubtotals(benchmark::State &state) {
+    SearchInputs in;
+    in.from = "20120101";
+    in.to = "20121231";
+    in.subtotals = true;
+    run_search_bench(state, SortOrder::Date, in);
+}
+BENCHMARK(BM_DateSearchOneYearWithSubtotals)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_VendorNameSearchWithMatchText(benchmark::State &state) {
+    SearchInputs in = whole_range();
+    in.vendor_name = "SUPPLY";
+    run_search_bench(state, SortOrder::VendorName, in);
+}
+BENCHMARK(BM_VendorNameSearchWithMatchText)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_AmountGreaterSearch(benchmark::State &state) {
+    SearchInputs in = whole_range();
+    in.amount_operator = '>';
+    in.amount = "10000";
+    run_search_bench(state, SortOrder::Amount, in);
+}
+BENCHMARK(BM_AmountGreaterSearch)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,273 @@
+// ledgrove-cli end to end: the built program run in a scratch register
+// directory, its output compared with the same search run in-process
+// through the dialog's controls, its exit statuses and one-line errors.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/search/date_range.h"
+#include "app/search/search.h"
+#include "app/search/value_port.h"
+#include "app/store/register_files.h"
+#include "app/support/test_register.h"
+#include "app/ui/control_ids.h"
+
+namespace {
+
+using namespace ledgrove;
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+std::string program() { return std::string(LEDGROVE_BINARY_DIR) + "/bin/ledgrove-cli"; }
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs ledgrove-cli with the arguments, standard output and error caught in
+// files of the scratch directory.
+CliRun run_cli(const std::string &scratch, const std::vector<std::string> &args) {
+    const std::string out = scratch + "/.stdout", err = scratch + "/.stderr";
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0) ::_exit(127);
+        std::vector<char *> argv;
+        std::string path = program();
+        argv.push_back(path.data());
+        std::vector<std::string> copy = args;
+        for (std::string &a : copy) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(path.c_str(), argv.data());
+        ::_exit(127);
+    }
+    CliRun run;
+    int status = 0;
+    if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+        run.status = WEXITSTATUS(status);
+    run.out = app_test::read_file(out);
+    run.err = app_test::read_file(err);
+    return run;
+}
+
+Lines split(const std::string &text) {
+    Lines lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return lines;
+}
+
+bool one_error_line(const CliRun &run) {
+    return run.err.rfind("ledgrove-cli: ", 0) == 0 &&
+           std::count(run.err.begin(), run.err.end(), '\n') == 1 && run.err.back() == '\n';
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new kvl_test::TempDir;
+        CliRun demo = cli({"demo", "400", "sample.csv"});
+        ASSERT_EQ(demo.status, 0) << demo.err;
+        CliRun emptied = cli({"empty"});  // empty.dbf from beside the program
+        ASSERT_EQ(emptied.status, 0) << emptied.err;
+        CliRun imported = cli({"import", "sample.csv"});
+        ASSERT_EQ(imported.status, 0) << imported.err;
+        ASSERT_NE(imported.out.find("Imported 400 records"), std::string::npos) << imported.out;
+    }
+    static void TearDownTestSuite() { delete dir_; }
+
+    static CliRun cli(std::vector<std::string> args) {
+        args.insert(args.begin(), {"-C", dir_->root()});
+        return run_cli(dir_->root(), args);
+    }
+
+    // The same search run in-process through the dialog's controls: the
+    // result lines and the three closing lines.
+    static Lines in_process(SortOrder order, const std::map<int, std::string> &texts,
+                            const std::vector<int> &checked) {
+        using namespace control;
+        ValuePort port;
+        const DialogDate from = default_from_date(), to = default_to_date();
+        port.set_control_text(kFromMonth, from.month);
+        port.set_control_text(kFromDay, from.day);
+        port.set_control_text(kFromYear, from.year);
+        port.set_control_text(kToMonth, to.month);
+        port.set_control_text(kToDay, to.day);
+        port.set_control_text(kToYear, to.year);
+        for (const auto &[id, text] : texts) port.set_control_text(id, text);
+        for (int id : checked) port.set_checked(id, true);
+        DatabaseSet set(dir_->root());
+        set.open();
+        run_search(set, port, order);
+        Lines lines;
+        for (std::size_t i = 0; i < port.results().size(); ++i)
+            lines.emplace_back(port.results().line(i));
+        lines.push_back("Records: " + port.control_text(kRecordCount));
+        lines.push_back("Total Amount: " + port.control_text(kTotalAmount));
+        return lines;
+    }
+
+    static kvl_test::TempDir *dir_;
+};
+
+kvl_test::TempDir *CliTest::dir_ = nullptr;
+
+TEST_F(CliTest, SearchPrintsTheDialogsLinesAndThreeClosingLines) {
+    using namespace control;
+    const struct {
+        std::vector<std::string> args;
+        SortOrder order;
+        std::map<int, std::string> texts;
+        std::vector<int> checked;
+    } cases[] = {
+        {{"--from", "01/01/2007", "--to", "12/31/2007", "--order", "vendor-name", "--subtotals"},
+         SortOrder::VendorName,
+         {{kFromMonth, "01"}, {kFromDay, "01"}, {kFromYear, "2007"},
+          {kToMonth, "12"}, {kToDay, "31"}, {kToYear, "2007"}},
+         {kSubtotals}},
+        {{}, SortOrder::Date, {}, {}},  // the default range and order
+        {{"--order", "amount", "--amount-op", ">", "--amount", "5000"}, SortOrder::Amount,
+         {{kAmountOperator, ">"}, {kAmountText, "5000"}}, {}},
+        {{"--order", "check-id", "--amount-op", "<", "--amount", "0"}, SortOrder::CheckID,
+         {{kAmountOperator, "<"}, {kAmountText, "0"}}, {}},
+        {{"--vendor-name", "co", "--description", "re", "--order", "description"},
+         SortOrder::Description, {{kVendorNameText, "CO"}, {kDescriptionText, "RE"}}, {}},
+        {{"--from", "3/1/2010", "--to", "06/30/2010", "--subtotals", "--by-month"},
+         SortOrder::Date,
+         {{kFromMonth, "03"}, {kFromDay, "01"}, {kFromYear, "2010"},
+          {kToMonth, "06"}, {kToDay, "30"}, {kToYear, "2010"}},
+         {kSubtotals, kSubtotalByMonth}},
+        {{"--order", "po-number", "--po-number", "PO", "--vendor-id", "0"}, SortOrder::PONumber,
+         {{kPoNumberText, "PO"}, {kVendorIdText, "0"}}, {}},
+        {{"--order", "vendor-id", "--check-id", "10"}, SortOrder::VendorID,
+         {{kCheckIdText, "10"}}, {}},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args = {"search"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(::testing::PrintToString(args));
+        CliRun run = cli(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        Lines out = split(run.out);
+        ASSERT_GE(out.size(), 3u);
+        EXPECT_TRUE(std::regex_match(out.back(), std::regex("[0-9]+ seconds"))) << out.back();
+        out.pop_back();
+        const Lines expected =
+            in_process(c.order, c.texts, c.checked);
+        ASSERT_GT(expected.size(), 2u);
+        EXPECT_EQ(out, expected);
+    }
+}
+
+TEST_F(CliTest, ExportImportsAgainUnchanged) {
+    ASSERT_EQ(cli({"export", "out.csv"}).status, 0);
+    std::string first = app_test::read_file(dir_->path("out.csv"));
+    // The same checks as the sample, in check-id order.
+    Lines exported = split(first), sample = split(app_test::read_file(dir_->path("sample.csv")));
+    EXPECT_EQ(exported.size(), 400u);
+    std::sort(exported.begin(), exported.end());
+    std::sort(sample.begin(), sample.end());
+    EXPECT_EQ(exported, sample);
+
+    kvl_test::TempDir other;
+    fs::copy_file(dir_->path("out.csv"), other.path("in.csv"));
+    EXPECT_EQ(run_cli(other.root(), {"-C", other.root(), "empty"}).status, 0);
+    EXPECT_EQ(run_cli(other.root(), {"-C", other.root(), "import", "in.csv"}).status, 0);
+    EXPECT_EQ(run_cli(other.root(), {"-C", other.root(), "export", "again.csv"}).status, 0);
+    EXPECT_EQ(app_test::read_file(other.path("again.csv")), first);
+    CliRun reindexed = run_cli(other.root(), {"-C", other.root(), "reindex"});
+    EXPECT_EQ(reindexed.status, 0) << reindexed.err;
+}
+
+TEST_F(CliTest, ImportReportsSkippedLinesByNumber) {
+    kvl_test::TempDir other;
+    const std::string good = app_test::read_file(dir_->path("sample.csv")).substr(0, 200);
+    const std::string first_line = good.substr(0, good.find('\n') + 1);
+    app_test::write_file(other.path("in.csv"), first_line + "too short\r\n" + first_line);
+    ASSERT_EQ(run_cli(other.root(), {"-C", other.root(), "empty"}).status, 0);
+    CliRun run = run_cli(other.root(), {"-C", other.root(), "import", "in.csv"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "Skipped line 2: line too short\nImported 2 records, ids 000001 to 000002\n");
+}
+
+TEST_F(CliTest, FailuresExitNonZeroWithOneLine) {
+    kvl_test::TempDir bare;
+    const std::string here = dir_->root(), none = bare.root();
+    const struct {
+        std::string dir;
+        std::vector<std::string> args;
+        int status;
+        std::string says;
+    } cases[] = {
+        {none, {"search"}, 1, "ChkREG.DBF (error 2)"},
+        {none, {"export", "x.csv"}, 1, "ChkREG.DBF"},
+        {none, {"import", "x.csv"}, 1, "ChkREG.DBF"},
+        {none, {"reindex"}, 1, "ChkREG.DBF"},
+        {here, {"import", "missing.csv"}, 1, "cannot open missing.csv (error 2)"},
+        {here, {"export", "no/such/dir.csv"}, 1, "cannot create no/such/dir.csv (error"},
+        {here, {"demo", "10", "no/such/dir.csv"}, 1, "cannot create"},
+        {here, {"search", "--order", "bogus"}, 2, "unknown order: bogus"},
+        {here, {"search", "--from", "2007-01-01"}, 2, "MM/DD/YYYY"},
+        {here, {"search", "--amount-op", ">="}, 2, "--amount-op"},
+        {here, {"search", "--vendor-name"}, 2, "--vendor-name"},
+        {here, {"search", "--colour", "red"}, 2, "unknown option: --colour"},
+        {here, {"demo", "many", "x.csv"}, 2, "whole number"},
+        {here, {"export"}, 2, "usage: ledgrove-cli export FILE.csv"},
+        {here, {"frobnicate"}, 2, "unknown command: frobnicate"},
+        {none + "/nowhere", {"search"}, 1, "cannot change to directory"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        std::vector<std::string> args = {"-C", c.dir};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        CliRun run = run_cli(none, args);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_TRUE(one_error_line(run)) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    }
+    // A register index that is missing fails its own order only.
+    fs::remove(dir_->path("ChkRNAM.IX4.aside"));
+    fs::rename(dir_->path("ChkRNAM.IX4"), dir_->path("ChkRNAM.IX4.aside"));
+    CliRun run = cli({"search", "--order", "vendor-name"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(one_error_line(run));
+    EXPECT_NE(run.err.find("ChkRNAM.IX4 (error 2)"), std::string::npos) << run.err;
+    EXPECT_EQ(cli({"search", "--order", "amount"}).status, 0);  // other orders still work
+    fs::rename(dir_->path("ChkRNAM.IX4.aside"), dir_->path("ChkRNAM.IX4"));
+}
+
+TEST_F(CliTest, EveryCommandHasHelp) {
+    CliRun all = cli({"--help"});
+    EXPECT_EQ(all.status, 0);
+    for (const char *command : {"search", "import", "export", "reindex", "empty", "demo"}) {
+        SCOPED_TRACE(command);
+        EXPECT_NE(all.out.find(std::string("  ") + command + " "), std::string::npos);
+        CliRun help = cli({command, "--help"});
+        EXPECT_EQ(help.status, 0);
+        EXPECT_EQ(help.out.rfind(std::string("usage: ledgrove-cli ") + command, 0), 0u)
+            << help.out;
+    }
+    CliRun none = cli({});
+    EXPECT_EQ(none.status, 2);
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+// The result export: selected lines of a search, converted and written, and
+// read back by the import.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/output/messages.h"
+#include "app/output/result_export.h"
+#include "app/search/result_lines.h"
+#include "app/search/result_list.h"
+#include "app/search/search.h"
+#include "app/search/value_port.h"
+#include "app/support/register_sample.h"
+#include "app/support/test_register.h"
+
+namespace {
+
+using namespace ledgrove;
+using namespace app_test;
+using kvl_test::TempDir;
+
+TEST(ResultExport, SelectedLinesInTheGivenOrder) {
+    ResultList list;
+    for (const std::string *line : {&L1, &L2, &L3, &L4}) list.append(*line);
+    EXPECT_EQ(result_export_text(list, {0, 2, 3}), C1 + C3 + C4);
+    EXPECT_EQ(result_export_text(list, {3}), C4);
+    EXPECT_EQ(result_export_text(list, {1, 9}), C2);  // past the end: passed over
+    EXPECT_EQ(result_export_text(list, {}), "");
+}
+
+TEST(ResultExport, WrittenFileImportsAgain) {
+    TestRegister reg;
+    ASSERT_EQ(reg.import_records({R1, R2, R3, R4}).imported, 4u);
+    SearchInputs in;
+    in.from = "20000101";
+    in.to = "20991231";
+    in.subtotals = true;
+    ResultList list;
+    search_records(reg.set(), SortOrder::VendorName, in, list);
+    // Select every record line, none of the subtotal lines.
+    std::vector<std::size_t> selected;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (list.line(i).find("Subtotal") == std::string_view::npos &&
+            list.line(i).find("====") == std::string_view::npos && list.line(i) != " ")
+            selected.push_back(i);
+    ASSERT_EQ(selected.size(), 4u);
+
+    ValuePort port;
+    const std::string text = result_export_text(list, selected);
+    ASSERT_EQ(write_export_file(reg.path("sel.csv"), text, port), WriteStatus::Written);
+    EXPECT_TRUE(port.messages().empty());
+    EXPECT_EQ(read_file(reg.path("sel.csv")), text);
+
+    TestRegister again;
+    ImportReport report = again.import_text(read_file(reg.path("sel.csv")));
+    EXPECT_EQ(report.imported, 4u);
+    EXPECT_TRUE(report.skipped.empty());
+    ResultList relisted;
+    in.subtotals = false;
+    search_records(again.set(), SortOrder::VendorName, in, relisted);
+    ASSERT_EQ(relisted.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(csv_line_from_result_line(relisted.line(i)),
+                  csv_line_from_result_line(list.line(selected[i])));
+}
+
+TEST(ResultExport, FailuresShowTheirMessages) {
+    TempDir dir;
+    const struct {
+        std::string path;
+        WriteStatus status;
+        std::string text;
+    } cases[] = {
+        {dir.path("missing/out.csv"), WriteStatus::OpenFailed, "Fail in file open! Error 2\n"},
+        {dir.root(), WriteStatus::OpenFailed, messages::file_open_failure(KVL_WIN_ACCESS_DENIED)},
+        {"/dev/full", WriteStatus::WriteFailed, "Fail in file write! Error 112\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        ValuePort port;
+        EXPECT_EQ(write_export_file(c.path, C1, port), c.status);
+        ASSERT_EQ(port.messages().size(), 1u);
+        EXPECT_EQ(port.messages()[0].text, c.text);
+        EXPECT_EQ(port.messages()[0].caption, "Error");
+        EXPECT_EQ(port.messages()[0].buttons, MessageButtons::Ok);
+    }
+}
+
+}  // namespace

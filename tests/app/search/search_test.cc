@@ -1,0 +1,297 @@
+// The searches over a register built by the real import and rebuild: every
+// order, date ranges, match texts, amount comparisons, the dialog's
+// controls, and records marked deleted.
+//
+// Expected lists are worked out here from the checks themselves: filtered
+// by the rules of the search, ordered by the index's own key (the order
+// field, then the record id) under the index's collation table.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app/search/result_lines.h"
+#include "app/search/result_list.h"
+#include "app/search/search.h"
+#include "app/search/value_port.h"
+#include "app/store/register_files.h"
+#include "app/support/records.h"
+#include "app/support/test_register.h"
+#include "app/ui/control_ids.h"
+
+namespace {
+
+using namespace ledgrove;
+using app_test::make_record;
+using Lines = std::vector<std::string>;
+
+// Record ids are given by the import in this order.  Descriptions stay
+// within the 32 characters a CSV line keeps.
+const std::vector<CheckRecord> kChecks = {
+    make_record("100005", "20061231", "V001", "ACME SUPPLY", "PO1", "ROAD SALT", "000000000100.00", "000001"),
+    make_record("100001", "20070101", "V002", "THE ACME CO", "PO2", "OFFICE PAPER", "000000000250.50", "000002"),
+    make_record("100002", "20070101", "V003", "ZZ acme lower", "", "PAPER TOWELS", "-00000000040.00", "000003"),
+    make_record("100003", "20070615", "V001", "ACME SUPPLY", "PO1", "ROAD SALT", "000000000100.00", "000004"),
+    make_record("100004", "20071231", "V004", "ZENITH ELECTRIC", "PO3", "STREET LIGHTS", "000000001234.56", "000005"),
+    make_record("100004", "20080101", "V010", "BAKER, JOHN", "", "MILEAGE, CONFERENCE", "000000000012.30", "000006"),
+    make_record("100006", "20080215", "V002", "THE ACME CO", "PO2", "OFFICE PAPER", "000000000099.99", "000007"),
+    make_record("100007", "20070301", "V005", "MIDLAND CO", "PO4", "RETURNED CHECK", "-00000000100.00", "000008"),
+    make_record("100008", "20070302", "V005", "MIDLAND CO", "PO4", "GRAVEL", "000000000100.01", "000009"),
+    make_record("100009", "20070303", "V006", "NULL AMOUNT INC", "PO5", "NOTHING PAID", "000000000000.00", "000010"),
+};
+
+constexpr SortOrder kOrders[] = {SortOrder::Date,     SortOrder::VendorName, SortOrder::PONumber,
+                                 SortOrder::Description, SortOrder::Amount, SortOrder::VendorID,
+                                 SortOrder::CheckID};
+
+SearchInputs range(const std::string &from, const std::string &to) {
+    SearchInputs in;
+    in.from = from;
+    in.to = to;
+    return in;
+}
+
+Lines run(DatabaseSet &set, SortOrder order, const SearchInputs &in) {
+    ResultList list;
+    search_records(set, order, in, list);
+    Lines lines;
+    for (std::size_t i = 0; i < list.size(); ++i) lines.emplace_back(list.line(i));
+    return lines;
+}
+
+class SearchTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        reg_ = std::make_unique<app_test::TestRegister>();
+        ImportReport report = reg_->import_records(kChecks);
+        ASSERT_EQ(report.imported, kChecks.size());
+    }
+    static void TearDownTestSuite() { reg_.reset(); }
+
+    static DatabaseSet &set() { return reg_->set(); }
+
+    // The records that pass, in the order's index order, as result lines.
+    static Lines expected(SortOrder order, const std::function<bool(const CheckRecord &)> &pass) {
+        const IndexFileInfo &info = index_info(index_for(order));
+        const std::uint8_t *weights = set().index(info.index)->header.collation;
+        auto key = [&](const CheckRecord &r) {
+            std::string k(field_text(r, info.leading_field));
+            k += field_text(r.ID);
+            for (char &c : k) c = static_cast<char>(weights[static_cast<std::uint8_t>(c)]);
+            return k;
+        };
+        std::vector<CheckRecord> picked;
+        std::copy_if(kChecks.begin(), kChecks.end(), std::back_inserter(picked), pass);
+        std::stable_sort(picked.begin(), picked.end(),
+                         [&](const CheckRecord &a, const CheckRecord &b) {
+                             return std::lexicographical_compare(
+                                 key(a).begin(), key(a).end(), key(b).begin(), key(b).end(),
+                                 [](char x, char y) {
+                                     return static_cast<std::uint8_t>(x) <
+                                            static_cast<std::uint8_t>(y);
+                                 });
+                         });
+        Lines lines;
+        for (const CheckRecord &r : picked) lines.push_back(record_line(r));
+        return lines;
+    }
+
+    static Lines by_ids(std::initializer_list<int> ids) {
+        Lines lines;
+        for (int id : ids) lines.push_back(record_line(kChecks[static_cast<std::size_t>(id - 1)]));
+        return lines;
+    }
+
+    static std::unique_ptr<app_test::TestRegister> reg_;
+};
+
+std::unique_ptr<app_test::TestRegister> SearchTest::reg_;
+
+bool dated(const CheckRecord &r, std::string_view from, std::string_view to) {
+    std::string_view date = field_text(r.CHKDATE);
+    return date >= from && date <= to;
+}
+
+TEST_F(SearchTest, EveryOrderListsTheRangeInIndexOrder) {
+    for (SortOrder order : kOrders) {
+        SCOPED_TRACE(std::string(sort_order_caption(order)));
+        EXPECT_EQ(run(set(), order, range("20070101", "20071231")),
+                  expected(order, [](const CheckRecord &r) {
+                      return dated(r, "20070101", "20071231");
+                  }));
+        EXPECT_EQ(run(set(), order, range("20000101", "20991231")).size(), kChecks.size());
+    }
+}
+
+TEST_F(SearchTest, DateRanges) {
+    const struct {
+        const char *from, *to;
+        Lines date_order;  // in date order; the other orders list the same records
+    } cases[] = {
+        {"20070101", "20070101", by_ids({2, 3})},  // one day, in record-id order
+        {"20061231", "20070101", by_ids({1, 2, 3})},
+        {"20080101", "20991231", by_ids({6, 7})},
+        {"20070302", "20070303", by_ids({9, 10})},
+        {"20070102", "20061231", {}},  // From after To
+        {"20090101", "20091231", {}},
+        {"19990101", "20061230", {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.from) + ".." + c.to);
+        EXPECT_EQ(run(set(), SortOrder::Date, range(c.from, c.to)), c.date_order);
+        for (SortOrder order : kOrders) {
+            Lines lines = run(set(), order, range(c.from, c.to));
+            std::sort(lines.begin(), lines.end());
+            Lines want = c.date_order;
+            std::sort(want.begin(), want.end());
+            EXPECT_EQ(lines, want) << sort_order_caption(order);
+        }
+    }
+}
+
+TEST_F(SearchTest, MatchTexts) {
+    const struct {
+        const char *what;
+        std::string SearchInputs::*text;
+        const char *value;
+        Lines in_date_order;
+    } cases[] = {
+        {"name, inside and at the start", &SearchInputs::vendor_name, "ACME", by_ids({1, 2, 4, 7})},
+        {"name, case counts", &SearchInputs::vendor_name, "acme", by_ids({3})},
+        {"name, trailing spaces are part of the field", &SearchInputs::vendor_name, "CO  ",
+         by_ids({2, 8, 9, 7})},
+        {"name, comma", &SearchInputs::vendor_name, "BAKER, J", by_ids({6})},
+        {"name, no match", &SearchInputs::vendor_name, "ACMEX", {}},
+        {"description", &SearchInputs::description, "PAPER", by_ids({2, 3, 7})},
+        {"check id", &SearchInputs::check_id, "100004", by_ids({5, 6})},
+        {"check id, part", &SearchInputs::check_id, "0000", by_ids({1, 2, 3, 8, 9, 10, 4, 5, 6, 7})},
+        {"po number", &SearchInputs::po_number, "PO1", by_ids({1, 4})},
+        {"po number, blanks match an empty po", &SearchInputs::po_number, "        ", by_ids({3, 6})},
+        {"vendor id", &SearchInputs::vendor_id, "V00", by_ids({1, 2, 3, 8, 9, 10, 4, 5, 7})},
+        {"vendor id, exact", &SearchInputs::vendor_id, "V010", by_ids({6})},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        SearchInputs in = range("20000101", "20991231");
+        in.*c.text = c.value;
+        EXPECT_EQ(run(set(), SortOrder::Date, in), c.in_date_order);
+    }
+    // Two texts must both occur.
+    SearchInputs in = range("20000101", "20991231");
+    in.vendor_name = "ACME";
+    in.description = "SALT";
+    EXPECT_EQ(run(set(), SortOrder::Date, in), by_ids({1, 4}));
+}
+
+TEST_F(SearchTest, AmountComparisons) {
+    const struct {
+        char op;
+        const char *amount;
+        Lines in_date_order;
+    } cases[] = {
+        {'=', "100", by_ids({1, 4})},
+        {'>', "100", by_ids({2, 5, 9})},
+        {'<', "100", by_ids({3, 6, 7, 8, 10})},  // negatives included
+        {'=', "-100", by_ids({8})},
+        {'<', "-50", by_ids({8})},
+        {'=', "100.01", by_ids({9})},
+        {'=', "abc", by_ids({10})},  // no number compares as 0
+        {'x', "100", {}},            // an unknown operator fails every record
+        {'x', "", by_ids({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})},  // no amount text: no test at all
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(1, c.op) + c.amount);
+        SearchInputs in = range("20000101", "20991231");
+        in.amount_operator = c.op;
+        in.amount = c.amount;
+        Lines lines = run(set(), SortOrder::Date, in);
+        Lines want = c.in_date_order;
+        std::sort(lines.begin(), lines.end());
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(lines, want);
+    }
+}
+
+TEST_F(SearchTest, RunThroughTheDialogsControls) {
+    using namespace control;
+    ValuePort port;
+    port.set_control_text(kFromMonth, "01");
+    port.set_control_text(kFromDay, "01");
+    port.set_control_text(kFromYear, "20077");  // cut to 2007
+    port.set_control_text(kToMonth, "123");     // cut to 12
+    port.set_control_text(kToDay, "31");
+    port.set_control_text(kToYear, "2007");
+    // Cut to 35 characters, the name field's width: matches ACME SUPPLY in full.
+    port.set_control_text(kVendorNameText, "ACME SUPPLY" + std::string(24, ' ') + "X");
+    port.set_control_text(kAmountOperator, ">=");  // only the first character counts
+    port.set_control_text(kAmountText, "99");
+    port.set_checked(kSubtotals, true);
+
+    for (int run_number = 0; run_number < 2; ++run_number) {  // a second run replaces the first
+        SearchOutcome outcome = run_search(set(), port, SortOrder::VendorName);
+        EXPECT_EQ(port.control_text(kSortCaption), "Vendor Name");
+        ASSERT_EQ(port.results().size(), 4u);  // one record line, separator, subtotal, blank
+        EXPECT_EQ(port.results().line(0), record_line(kChecks[3]));
+        EXPECT_EQ(port.control_text(kRecordCount), "1");
+        EXPECT_EQ(port.control_text(kTotalAmount), "100");
+        EXPECT_TRUE(std::regex_match(port.control_text(kElapsed), std::regex("[0-9]+ seconds")));
+        EXPECT_EQ(outcome.line_count, 1u);
+        EXPECT_FALSE(outcome.stopped_by_error());
+    }
+    EXPECT_EQ(port.result_updates(), 2);
+
+    // No operator selected reads as "="; month subtotals only in the date order.
+    port.set_control_text(kAmountOperator, "");
+    port.set_control_text(kVendorNameText, "");
+    port.set_control_text(kAmountText, "100");
+    port.set_checked(kSubtotalByMonth, true);
+    run_search(set(), port, SortOrder::Date);
+    EXPECT_EQ(port.control_text(kSortCaption), "Date");
+    EXPECT_EQ(port.control_text(kRecordCount), "1");
+    EXPECT_NE(port.results().line(2).find("Subtotal for 06/2007: ----->"), std::string::npos);
+}
+
+TEST(SearchDeleted, RecordsMarkedDeletedAreNeverListed) {
+    app_test::TestRegister reg;
+    ASSERT_EQ(reg.import_records(kChecks).imported, kChecks.size());
+    DatabaseSet &set = reg.set();
+    ASSERT_EQ(KvlDataMarkRecord(set.data(), 4, '*'), 0u);  // 100003 ACME SUPPLY
+    ASSERT_EQ(KvlDataMarkRecord(set.data(), 1, '*'), 0u);  // the first record of several orders
+    auto live = [](const Lines &lines) {
+        for (const std::string &line : lines)
+            if (line == record_line(kChecks[0]) || line == record_line(kChecks[3])) return false;
+        return true;
+    };
+    for (bool rebuilt : {false, true}) {
+        SCOPED_TRACE(rebuilt ? "after a rebuild" : "keys still in the indexes");
+        if (rebuilt) {
+            ASSERT_TRUE(rebuild_all_indexes(set).ok());
+        }
+        for (SortOrder order : kOrders) {
+            Lines lines = run(set, order, range("20000101", "20991231"));
+            EXPECT_EQ(lines.size(), kChecks.size() - 2) << sort_order_caption(order);
+            EXPECT_TRUE(live(lines)) << sort_order_caption(order);
+        }
+    }
+    EXPECT_EQ(set.index(RegisterIndex::Date)->header.key_count, kChecks.size() - 2);
+}
+
+TEST(SearchEmpty, AnEmptyRegisterListsNothing) {
+    app_test::TestRegister reg;
+    ValuePort port;
+    port.set_control_text(control::kFromYear, "2000");
+    port.set_control_text(control::kToYear, "2099");
+    for (SortOrder order : kOrders) {
+        SearchOutcome outcome = run_search(reg.set(), port, order);
+        EXPECT_TRUE(port.results().empty());
+        EXPECT_EQ(port.control_text(control::kRecordCount), "0");
+        EXPECT_EQ(port.control_text(control::kTotalAmount), "0");
+        EXPECT_FALSE(outcome.stopped_by_error()) << outcome.end_result;
+    }
+}
+
+}  // namespace
