@@ -52,6 +52,8 @@ std::string column_name(const PreparedConversion &prepared, std::size_t column) 
     return name;
 }
 
+constexpr std::size_t kLabelWidth = 11;  // "vendor name", the longest label
+
 // Fills the mapping from the request, or from the guess where the request
 // says nothing; false (error set) on a column that does not exist.
 bool settle_mapping(const ConvertRequest &request, PreparedConversion &prepared) {
@@ -73,11 +75,11 @@ bool settle_mapping(const ConvertRequest &request, PreparedConversion &prepared)
                 return false;
             }
         }
-        note += std::string(" ") + info.label + " <- " +
-                (column ? column_name(prepared, *column) : "none") + (guessed ? " (guessed)" : "") +
-                ";";
+        std::string label = info.label;
+        label.resize(kLabelWidth, ' ');
+        note += "\n  " + label + " <- " + (column ? column_name(prepared, *column) : "none") +
+                (guessed ? " (guessed)" : "");
     }
-    note.back() = '.';
     prepared.notes.push_back(note);
     prepared.error = mapping_problem(prepared.settings.mapping, count);
     return prepared.ok();

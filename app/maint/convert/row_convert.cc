@@ -48,7 +48,15 @@ std::string_view trim(std::string_view text) {
     return text;
 }
 
-std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+// A value quoted for the report, one line whatever the value holds.
+std::string quoted(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+    return out + "\"";
+}
+
+// A register text quoted for the report, which is UTF-8 like its input.
+std::string shown(std::string_view cp1252) { return quoted(from_register_text(cp1252)); }
 
 // Builds one record from a row whose fields are already in their columns.
 class RowBuilder {
@@ -92,7 +100,8 @@ std::string RowBuilder::register_text(Target target) {
         const unsigned char byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F) c = ' ', controls = true;
     }
-    if (controls) issue(IssueKind::ControlCharacters, std::string(label) + " " + quoted(text));
+    if (controls)
+        issue(IssueKind::ControlCharacters, std::string(label) + " " + shown(text));
     return std::string(trim(text));
 }
 
@@ -102,17 +111,17 @@ std::string RowBuilder::identifier(Target target, std::size_t width, IssueKind c
     const std::string_view dropped = std::string_view(value).substr(0, value.size() - width);
     std::string kept = value.substr(value.size() - width);
     if (dropped.find_first_not_of('0') != std::string_view::npos)
-        issue(cut, value + " -> " + kept);
+        issue(cut, from_register_text(value) + " -> " + from_register_text(kept));
     return kept;
 }
 
 std::string RowBuilder::text(Target target, std::size_t width, IssueKind cut) {
     std::string value = register_text(target);
     if (value.find('~') != std::string::npos)
-        issue(IssueKind::TildeReadsAsComma, std::string(target_info(target).label) + " " +
-                                                quoted(value));
+        issue(IssueKind::TildeReadsAsComma,
+              std::string(target_info(target).label) + " " + shown(value));
     if (value.size() <= width) return value;
-    issue(cut, quoted(value) + " -> " + quoted(std::string_view(value).substr(0, width)));
+    issue(cut, shown(value) + " -> " + shown(std::string_view(value).substr(0, width)));
     value.resize(width);
     return value;
 }

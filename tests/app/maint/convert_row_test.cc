@@ -145,6 +145,19 @@ TEST(ConvertRow, SkippedRowsAndTheirReasons) {
     EXPECT_NE(both.reason().find("; "), std::string::npos);
 }
 
+TEST(ConvertRow, ReportDetailsAreUtf8OnOneLine) {
+    // The record holds 1252; the report shows the values as they were read.
+    const std::string name = "O\xE2\x80\x99NEIL " + k40;
+    const ConvertedRow cut = convert_row(row_of("1,3/5/2024,,\"" + name + "\",,,1"),
+                                         settings_in_order());
+    ASSERT_EQ(kinds_of(cut), Kinds{IssueKind::NameCut});
+    EXPECT_EQ(cut.issues[0].detail,
+              "\"" + name + "\" -> \"" + name.substr(0, 37) + "\"");  // 35 characters, 37 bytes
+    const ConvertedRow skipped =
+        convert_row(row_of("1,3/5/2024,,X,,,\"1\n2\""), settings_in_order());
+    EXPECT_EQ(skipped.reason(), "the amount is not a number: \"1 2\"");
+}
+
 TEST(ConvertRow, SurplusFieldsJoinTheMergeColumn) {
     RowSettings s = settings_in_order();
     s.merge_column = 3;
