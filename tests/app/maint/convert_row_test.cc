@@ -314,4 +314,64 @@ TEST(ConvertRow, HeaderlessFileByNumbers) {
     EXPECT_TRUE(names[2].starts_with("PITTS, JR, DAVID MICHAEL ")) << names[2];
 }
 
+// Damaged and hostile files: whatever the bytes, preparing and converting
+// return, and every row read is either written or listed as skipped.  Rows
+// are built from plausible and damaged pieces, then bytes are mutated.
+TEST(ConvertRow, ArbitraryBytesNeverBreakTheConversion) {
+    const std::vector<std::string> pieces = {
+        "3/5/2024", "2024-03-05", "02/30/2024", "12.50", "$1,234.50", "(5)", "-0.001", "1e9",
+        "\"A, B\"", "\"open", "x\"y", "", " ", "~", "\xE2\x80\x99", "\xC3", "\xEF\xBB\xBF",
+        "99999999999999999999", "W22-214", "2101282", k40, "\t", "\"\"\"\"", "\r", "\n"};
+    const std::string separators = ",,,,,\n\r;\"";
+    std::uint64_t state = 12345;
+    auto next = [&] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<std::size_t>(state >> 33);
+    };
+    int converted_rounds = 0;
+    for (int round = 0; round < 1000; ++round) {
+        std::string input = "Check,Date,Payee,Amount\n";
+        for (std::size_t rows = next() % 12; rows > 0; --rows) {
+            for (int field = 0; field < 4; ++field) {
+                // Mostly the value the column wants, so most files convert.
+                const std::size_t pick = next() % (pieces.size() + 4);
+                input += pick < pieces.size() ? pieces[pick]
+                         : field == 1         ? std::string("3/5/2024")
+                                              : std::string("12.50");
+                const bool damaged = next() % 10 == 0;
+                input += damaged ? separators[next() % separators.size()] : field < 3 ? ',' : '\n';
+            }
+        }
+        for (std::size_t flips = next() % 4; flips > 0; --flips)
+            input[next() % input.size()] = static_cast<char>(next() % 256);
+        ConvertRequest request;
+        request.has_header = next() % 4 != 0;
+        if (!request.has_header)
+            for (std::size_t t = 0; t < kTargetCount; ++t)
+                request.columns[t] = std::to_string(1 + next() % 4);
+        if (next() % 3 == 0) request.merge_column = std::to_string(1 + next() % 3);
+        const PreparedConversion prepared = prepare_conversion(input, request);
+        if (!prepared.ok()) continue;
+        ++converted_rounds;
+        std::size_t handed = 0, written = 0;
+        const ConversionReport report = convert_rows(input, prepared, [&](const ConvertedRow &r) {
+            ++handed;
+            written += r.written;
+            if (!r.written) {
+                EXPECT_NE(r.reason(), "");
+                return;
+            }
+            EXPECT_EQ(r.reason(), "");
+            const std::string line = csv_line_from_record(r.record);
+            EXPECT_EQ(line.find_first_of("\r\n"), line.size() - 2) << line;
+        });
+        EXPECT_EQ(report.rows_read(), handed);
+        EXPECT_EQ(report.rows_written(), written);
+        EXPECT_EQ(report.rows_read(), report.rows_written() + report.skipped().size());
+        const std::string text = report.text();
+        EXPECT_EQ(text.find('\0'), std::string::npos);
+    }
+    EXPECT_GT(converted_rounds, 150);  // the loop does reach the conversion
+}
+
 }  // namespace
