@@ -2,6 +2,7 @@
 #include "app/maint/convert/conversion_report.h"
 
 #include "app/maint/convert/amount_text.h"
+#include "app/store/code_page.h"
 
 namespace ledgrove {
 namespace {
@@ -33,12 +34,29 @@ void ConversionReport::add(const ConvertedRow &row) {
     std::array<bool, kIssueKindCount> seen{};
     for (const RowIssue &issue : row.issues) {
         const std::size_t k = static_cast<std::size_t>(issue.kind);
-        IssueTally &tally = tallies_[k];
-        tally.characters += issue.characters;
-        if (!seen[k]) ++tally.rows, seen[k] = true;
-        if (examples_per_kind_ == 0 || tally.examples.size() < examples_per_kind_)
-            tally.examples.push_back({row.line, issue.detail});
+        tally_one(issue, row.line, !seen[k]);
+        seen[k] = true;
     }
+    note_check_id(row);
+}
+
+void ConversionReport::tally_one(const RowIssue &issue, std::size_t line, bool new_row) {
+    IssueTally &tally = tallies_[static_cast<std::size_t>(issue.kind)];
+    tally.characters += issue.characters;
+    if (new_row) ++tally.rows;
+    if (examples_per_kind_ == 0 || tally.examples.size() < examples_per_kind_)
+        tally.examples.push_back({line, issue.detail});
+}
+
+void ConversionReport::note_check_id(const ConvertedRow &row) {
+    const std::string written(field_text(row.record.CHKID));
+    const auto [at, added] = check_id_sources_.try_emplace(written, row.check_id_read);
+    if (added || at->second == row.check_id_read) return;
+    tally_one({IssueKind::CheckIdShared,
+               from_register_text(row.check_id_read) + " and " +
+                   from_register_text(at->second) + " are both " +
+                   from_register_text(written)},
+              row.line, true);
 }
 
 std::string ConversionReport::text() const {

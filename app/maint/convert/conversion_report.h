@@ -5,7 +5,9 @@
 //   - the notes (which column fed which field, how dates were read);
 //   - every skipped row, by the line it starts on, with the reason;
 //   - for each kind of changed value, how many written rows had it, and the
-//     first few of them with the value before and after;
+//     first few of them with the value before and after; among them the
+//     check ids that differ in the file but are one in the register, since
+//     a cut id can meet another check's;
 //   - last, four lines: rows read, rows written, rows skipped, and the
 //     control total of the amounts written, with two decimals and thousands
 //     grouped as published totals are.
@@ -17,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/maint/convert/row_convert.h"
@@ -62,12 +65,17 @@ public:
     std::string text() const;
 
 private:
+    void tally_one(const RowIssue &issue, std::size_t line, bool new_row);
+    void note_check_id(const ConvertedRow &row);
+
     std::size_t examples_per_kind_;
     std::vector<std::string> notes_;
     std::size_t rows_written_ = 0;
     std::vector<SkippedRow> skipped_;
     std::int64_t total_cents_ = 0;
     std::array<IssueTally, kIssueKindCount> tallies_;
+    // Check id written -> the first id as read that became it.
+    std::unordered_map<std::string, std::string> check_id_sources_;
 };
 
 }  // namespace ledgrove

@@ -26,6 +26,7 @@ constexpr std::array<KindInfo, kIssueKindCount> kKinds = {{
     {IssueKind::BadAmount, true, "the amount is not a number"},
     {IssueKind::AmountTooLarge, true, "the amount is too large for the register"},
     {IssueKind::CheckIdCut, false, "check id longer than 6 characters: kept the last 6"},
+    {IssueKind::CheckIdShared, false, "different check ids that are one after the cut"},
     {IssueKind::VendorIdCut, false, "vendor id longer than 10 characters: kept the last 10"},
     {IssueKind::PoNumberCut, false, "PO number longer than 8 characters: kept the last 8"},
     {IssueKind::NameCut, false, "vendor name longer than 35 characters: cut to 35"},
@@ -107,6 +108,7 @@ std::string RowBuilder::register_text(Target target) {
 
 std::string RowBuilder::identifier(Target target, std::size_t width, IssueKind cut) {
     std::string value = register_text(target);
+    if (target == Target::CheckId) out_.check_id_read = value;
     if (value.size() <= width) return value;
     const std::string_view dropped = std::string_view(value).substr(0, value.size() - width);
     std::string kept = value.substr(value.size() - width);

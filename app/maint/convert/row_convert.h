@@ -50,6 +50,7 @@ enum class IssueKind {
     AmountTooLarge,
     // The row is written with a changed value.
     CheckIdCut,
+    CheckIdShared,  // found by the report, which sees every row
     VendorIdCut,
     PoNumberCut,
     NameCut,
@@ -59,7 +60,7 @@ enum class IssueKind {
     ControlCharacters,
     TildeReadsAsComma,
 };
-inline constexpr std::size_t kIssueKindCount = 17;
+inline constexpr std::size_t kIssueKindCount = 18;
 
 bool skips_row(IssueKind kind);
 
@@ -85,6 +86,7 @@ struct ConvertedRow {
     std::size_t line = 0;  // where the row starts in the file
     bool written = false;
     CheckRecord record;        // when written: every field but ID, which is blank
+    std::string check_id_read;  // the check id before any cut, in the code page
     std::int64_t cents = 0;    // when written
     std::vector<RowIssue> issues;
 

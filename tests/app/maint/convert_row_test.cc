@@ -206,7 +206,8 @@ const std::string kSmallRegister =
     "1004,03/04/2024,NO AMOUNT,,\r\n"
     "12345678,03/05/2024,LONG CHECK,,-0.25\r\n"
     "\r\n"
-    "1006,03/06/2024,\"QUOTE \"\"Q\"\"\",,(10.00)\r\n";
+    "1006,03/06/2024,\"QUOTE \"\"Q\"\"\",,(10.00)\r\n"
+    "345678,03/07/2024,SAME ID AFTER THE CUT,,1.00\r\n";
 
 TEST(ConvertRow, ConversionReportAddsUp) {
     ConvertRequest request;
@@ -217,24 +218,26 @@ TEST(ConvertRow, ConversionReportAddsUp) {
     std::vector<ConvertedRow> rows;
     const ConversionReport report =
         convert_rows(kSmallRegister, prepared, [&](const ConvertedRow &r) { rows.push_back(r); });
-    ASSERT_EQ(rows.size(), 6u);
-    EXPECT_EQ(report.rows_read(), 6u);
-    EXPECT_EQ(report.rows_written(), 4u);
+    ASSERT_EQ(rows.size(), 7u);
+    EXPECT_EQ(report.rows_read(), 7u);
+    EXPECT_EQ(report.rows_written(), 5u);
     ASSERT_EQ(report.skipped().size(), 2u);
     EXPECT_EQ(report.skipped()[0].line, 4u);
     EXPECT_EQ(report.skipped()[1].line, 5u);
     EXPECT_EQ(report.tally(IssueKind::CheckIdCut).rows, 1u);
     EXPECT_EQ(report.tally(IssueKind::CheckIdCut).examples.at(0).line, 6u);
-    EXPECT_EQ(report.total_cents(), 10000 + 100025 - 25 - 1000);
+    EXPECT_EQ(report.tally(IssueKind::CheckIdShared).rows, 1u);
+    EXPECT_EQ(report.total_cents(), 10000 + 100025 - 25 - 1000 + 100);
     EXPECT_EQ(rows[5].line, 8u);  // the empty line 7 is no row
 
     const std::string text = report.text();
     EXPECT_NE(text.find("row 4: the date is not a date"), std::string::npos) << text;
     EXPECT_NE(text.find("row 5: no amount"), std::string::npos) << text;
     EXPECT_NE(text.find("row 6: 12345678 -> 345678"), std::string::npos) << text;
+    EXPECT_NE(text.find("row 9: 345678 and 12345678 are both 345678"), std::string::npos) << text;
     EXPECT_NE(text.find("vendor name <- 3 \"Payee\" (guessed)"), std::string::npos) << text;
-    EXPECT_TRUE(text.ends_with("Rows read: 6\nRows written: 4\nRows skipped: 2\n"
-                               "Control total of the amounts written: 1,090.00\n"))
+    EXPECT_TRUE(text.ends_with("Rows read: 7\nRows written: 5\nRows skipped: 2\n"
+                               "Control total of the amounts written: 1,091.00\n"))
         << text;
 
     const std::vector<ConvertedRow> preview = preview_rows(kSmallRegister, prepared, 3);
