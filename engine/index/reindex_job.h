@@ -136,12 +136,11 @@ uint32_t sort_run(IndexControlRecord *index, void *entries, uint32_t count);
 
 // The built-in run sort for keys that compare as bytes (reindex_sort.cc):
 // the same order, the same result and the same depth note as sort_run,
-// found faster with spare_bytes of scratch memory at spare.  False, with
-// nothing done, where it does not apply (a compare or run sort of the
-// caller's, another kind of key, too little scratch); else *rc is the
-// sort's result.
-bool sort_run_by_weights(IndexControlRecord *index, uint8_t *entries, uint32_t count,
-                         uint8_t *spare, uint64_t spare_bytes, uint32_t *rc);
+// found faster.  False, with nothing done, where it does not apply (a
+// compare or run sort of the caller's, another kind of key); else *rc is
+// the sort's result.
+bool sort_run_as_bytes(IndexControlRecord *index, uint8_t *entries, uint32_t count,
+                       uint32_t *rc);
 
 }  // namespace kvl::reindex
 

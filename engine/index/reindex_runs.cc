@@ -21,7 +21,6 @@ struct RunBuffers {
     MemBlock records;  // one batch of records
     uint32_t batch = 0;          // B
     uint32_t run_capacity = 0;   // S
-    uint32_t key_bytes = 0;      // size of the key buffer
 };
 
 uint32_t size_buffers(Job &job, RunBuffers &buffers) {
@@ -37,7 +36,6 @@ uint32_t size_buffers(Job &job, RunBuffers &buffers) {
                                   job.allocation_ceiling);
     uint32_t record_bytes = key_bytes / 2;
     job.index->memory_needed = key_bytes + record_bytes;
-    buffers.key_bytes = key_bytes;
     uint32_t rc = buffers.keys.allocate(job.heap(), key_bytes, false);
     if (rc == ERR_NONE) rc = buffers.records.allocate(job.heap(), record_bytes, false);
     if (rc != ERR_NONE) return rc;
@@ -55,25 +53,18 @@ uint32_t size_buffers(Job &job, RunBuffers &buffers) {
     return ERR_NONE;
 }
 
-// The built-in sort, through the part of the key buffer that the run
-// leaves free where the keys allow it.
-uint32_t sort_built_in(Job &job, const RunBuffers &buffers, uint8_t *entries, uint32_t count) {
-    const uint64_t used = uint64_t{job.run_size} * job.entry_size;
-    const uint64_t aligned = (used + 15) & ~uint64_t{15};
-    if (aligned < buffers.key_bytes) {
-        uint32_t rc = ERR_NONE;
-        if (sort_run_by_weights(job.index, entries, count, entries + aligned,
-                                buffers.key_bytes - aligned, &rc))
-            return rc;
-    }
-    return sort_run(job.index, entries, count);
+// The built-in sort, the faster way where the keys allow it.
+uint32_t sort_built_in(IndexControlRecord *ix, uint8_t *entries, uint32_t count) {
+    uint32_t rc = ERR_NONE;
+    if (sort_run_as_bytes(ix, entries, count, &rc)) return rc;
+    return sort_run(ix, entries, count);
 }
 
 // Sorts, pads and appends one run of `count` entries.
-uint32_t write_run(Job &job, const RunBuffers &buffers, uint8_t *entries, uint32_t count) {
+uint32_t write_run(Job &job, uint8_t *entries, uint32_t count) {
     IndexControlRecord *ix = job.index;
     uint32_t rc = ix->run_sort ? ix->run_sort(ix, entries, count)
-                               : sort_built_in(job, buffers, entries, count);
+                               : sort_built_in(ix, entries, count);
     if (rc != ERR_NONE) return rc;
     for (uint32_t i = count; i < job.run_size; ++i)
         std::memcpy(entries + i * job.entry_size, job.highest, job.entry_size);
@@ -126,7 +117,7 @@ uint32_t build_runs(Job &job) {
         done += count;
         bool last = done == header.record_count;
         if ((++batches_in_run == batches_per_run || last) && run_count > 0) {
-            if ((rc = write_run(job, buffers, entries, run_count)) != ERR_NONE) return rc;
+            if ((rc = write_run(job, entries, run_count)) != ERR_NONE) return rc;
             run_count = 0;
             batches_in_run = 0;
         } else if (batches_in_run == batches_per_run) {
