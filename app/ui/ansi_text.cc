@@ -13,9 +13,13 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-char16_t unicode_of(unsigned char byte) {
-    return byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : char16_t(byte);
+constexpr std::array<char16_t, 256> make_unicode_table() {
+    std::array<char16_t, 256> table{};
+    for (unsigned b = 0; b < 256; ++b)
+        table[b] = b >= 0x80 && b <= 0x9F ? kHighControls[b - 0x80] : char16_t(b);
+    return table;
 }
+constexpr std::array<char16_t, 256> kUnicode = make_unicode_table();
 
 char ansi_of(char16_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
@@ -26,16 +30,14 @@ char ansi_of(char16_t c) {
 
 }  // namespace
 
-void append_ansi(QString &out, std::string_view text) {
-    const qsizetype start = out.size();
-    out.resize(start + static_cast<qsizetype>(text.size()));
-    QChar *to = out.data() + start;
-    for (char c : text) *to++ = QChar(unicode_of(static_cast<unsigned char>(c)));
+QChar *write_ansi(QChar *to, std::string_view text) {
+    for (char c : text) *to++ = QChar(kUnicode[static_cast<unsigned char>(c)]);
+    return to;
 }
 
 QString from_ansi(std::string_view text) {
-    QString out;
-    append_ansi(out, text);
+    QString out(static_cast<qsizetype>(text.size()), Qt::Uninitialized);
+    write_ansi(out.data(), text);
     return out;
 }
 

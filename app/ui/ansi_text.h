@@ -13,8 +13,9 @@
 namespace ledgrove::ui {
 
 QString from_ansi(std::string_view text);
-// Appends without an intermediate string, for long copies.
-void append_ansi(QString &out, std::string_view text);
+// Writes the characters of the text from `to` on and returns the end, for
+// long copies built in one block.
+QChar *write_ansi(QChar *to, std::string_view text);
 
 // Characters that 1252 cannot hold become '?'.
 std::string to_ansi(const QString &text);

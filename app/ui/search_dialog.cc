@@ -345,15 +345,20 @@ bool SearchDialog::no_selection() {
 void SearchDialog::copy_selection() {
     if (no_selection()) return;
     const std::vector<std::size_t> rows = selected_rows();
+    // The block is sized to the selection; the clipboard's old text goes
+    // first, so two large copies are never held at once.
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
     qsizetype length = 0;
     for (std::size_t r : rows) length += static_cast<qsizetype>(results_.line(r).size()) + 2;
-    QString text;
-    text.reserve(length);
+    QString text(length, Qt::Uninitialized);
+    QChar *to = text.data();
     for (std::size_t r : rows) {
-        append_ansi(text, results_.line(r));
-        text += QLatin1String("\r\n");
+        to = write_ansi(to, results_.line(r));
+        *to++ = QLatin1Char('\r');
+        *to++ = QLatin1Char('\n');
     }
-    QGuiApplication::clipboard()->setText(text);
+    clipboard->setText(text);
     view_->clearSelection();
 }
 
