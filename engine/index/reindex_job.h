@@ -23,6 +23,7 @@
 #include <cstring>
 
 #include "engine/core/internal.h"
+#include "engine/index/key_compare.h"
 
 namespace kvl::reindex {
 
@@ -37,7 +38,6 @@ struct Job {
     uint32_t *duplicate_record = nullptr;
     const char *work_file_name = nullptr;
 
-    KvlCompare compare = nullptr;
     KvlBuildKey build_key = nullptr;
 
     // Sizes.
@@ -69,7 +69,7 @@ struct Job {
     bool unique() const { return (index->header.flags & KVL_IX_DUPLICATES) == 0; }
 
     int32_t compare_entries(const void *a, const void *b) const {
-        return compare(index, a, b, nullptr, 1);
+        return ix::compare_keys(index, a, b, 1);
     }
 
     // Sets the handle's progress and calls its progress callback, if any.

@@ -133,11 +133,10 @@ uint32_t build_runs(Job &job) {
 uint32_t sort_run(IndexControlRecord *index, void *entries_in, uint32_t count) {
     if (count < 2) return ERR_NONE;
     const uint32_t size = index->header.key_length + 4;
-    KvlCompare compare = index->compare ? index->compare : KvlFuncIx4SortCmp;
     auto *entries = static_cast<uint8_t *>(entries_in);
     auto at = [&](uint32_t i) { return entries + uint64_t{i} * size; };
     auto less = [&](const uint8_t *a, const uint8_t *b) {
-        return compare(index, a, b, nullptr, 1) < 0;
+        return ix::compare_keys(index, a, b, 1) < 0;
     };
 
     if (!(index->state & KVL_STATE_NO_RUN_CHECK)) {
