@@ -1,37 +1,37 @@
-// ansi_text.cc - code page 1252 <-> UTF-16.
+// ansi_text.cc - the register's code page as a table of UTF-16 characters.
 #include "app/ui/ansi_text.h"
 
 #include <array>
 
+#include "app/store/code_page.h"
+
 namespace ledgrove::ui {
 namespace {
 
-// 0x80-0x9F; the rest of the code page is the same number in Unicode.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+using UnicodeTable = std::array<char16_t, 256>;
 
-constexpr std::array<char16_t, 256> make_unicode_table() {
-    std::array<char16_t, 256> table{};
-    for (unsigned b = 0; b < 256; ++b)
-        table[b] = b >= 0x80 && b <= 0x9F ? kHighControls[b - 0x80] : char16_t(b);
+// Every character of the code page is in the Basic Multilingual Plane, so
+// one UTF-16 unit stands for each byte.
+UnicodeTable make_unicode_table() {
+    UnicodeTable table{};
+    for (unsigned b = 0; b < table.size(); ++b) {
+        const std::string utf8 = from_register_text(std::string(1, static_cast<char>(b)));
+        const QString character = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+        table[b] = character.size() == 1 ? character.at(0).unicode() : u'?';
+    }
     return table;
 }
-constexpr std::array<char16_t, 256> kUnicode = make_unicode_table();
 
-char ansi_of(char16_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
-    for (std::size_t i = 0; i < kHighControls.size(); ++i)
-        if (kHighControls[i] == c) return static_cast<char>(0x80 + i);
-    return '?';
+const UnicodeTable &unicode_table() {
+    static const UnicodeTable table = make_unicode_table();
+    return table;
 }
 
 }  // namespace
 
 QChar *write_ansi(QChar *to, std::string_view text) {
-    for (char c : text) *to++ = QChar(kUnicode[static_cast<unsigned char>(c)]);
+    const UnicodeTable &unicode = unicode_table();
+    for (char c : text) *to++ = QChar(unicode[static_cast<unsigned char>(c)]);
     return to;
 }
 
@@ -41,11 +41,6 @@ QString from_ansi(std::string_view text) {
     return out;
 }
 
-std::string to_ansi(const QString &text) {
-    std::string out;
-    out.reserve(static_cast<std::size_t>(text.size()));
-    for (QChar c : text) out.push_back(ansi_of(c.unicode()));
-    return out;
-}
+std::string to_ansi(const QString &text) { return to_register_text(text.toUtf8().toStdString()).text; }
 
 }  // namespace ledgrove::ui
