@@ -29,7 +29,8 @@ constexpr ControlSpec kAbortControls[] = {
 class AbortDialog : public QDialog {
 public:
     AbortDialog(QWidget *owner, QWidget *working_window, bool &cancelled)
-        : QDialog(owner), working_window_(working_window), cancelled_(cancelled) {
+        : QDialog(outside(owner, working_window)), working_window_(working_window),
+          cancelled_(cancelled) {
         setObjectName(QStringLiteral("Abort"));
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
         TemplateControls controls = build_dialog(*this, kAbortDialog, kAbortControls);
@@ -47,6 +48,14 @@ protected:
     void reject() override {}  // Escape does not end the job; the button does
 
 private:
+    // The dialog must stay usable while the working window is disabled, so
+    // it is never owned by that window or one inside it.
+    static QWidget *outside(QWidget *owner, QWidget *working_window) {
+        if (!owner || !working_window) return owner;
+        if (owner == working_window || working_window->isAncestorOf(owner)) return nullptr;
+        return owner;
+    }
+
     QPointer<QWidget> working_window_;
     bool &cancelled_;
 };

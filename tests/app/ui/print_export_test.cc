@@ -1,7 +1,9 @@
 // print_export_test.cc - the selected result lines printed to a PDF file
 // (read back with pdftotext) and exported to a register CSV file (imported
 // back into an empty register).
+#include <QApplication>
 #include <QListView>
+#include <QTimer>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
@@ -171,6 +173,29 @@ private slots:
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines[0].simplified(), line(7).simplified());
         QCOMPARE(lines[1].trimmed(), QString("Page 1"));
+    }
+
+    void cancel_during_the_job() {
+        search_everything(kSortCheckId);
+        dialog_->result_view()->selectAll();
+        bool disabled_while_printing = false;
+        QTimer::singleShot(0, [&] { disabled_while_printing = !dialog_->isEnabled(); });
+        // The cancel dialog's button, pressed as soon as the job lets events in.
+        QTimer::singleShot(0, [] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (w->objectName() == "Abort" && w->isVisible())
+                    QTest::mouseClick(w->findChild<QPushButton *>("id1"), Qt::LeftButton);
+        });
+        ledgrove::PageLayout layout{};
+        const QStringList pages =
+            print_selection(QPageSize(QPageSize::Letter), QMarginsF(10, 10, 10, 10), &layout);
+        // Stopped within the first page: nothing or that page alone is left.
+        QVERIFY2(pages.size() <= 1, qPrintable(QString::number(pages.size())));
+        QVERIFY(disabled_while_printing);
+        QVERIFY(dialog_->isEnabled());
+        for (QWidget *w : QApplication::topLevelWidgets())
+            QVERIFY(!(w->objectName() == "Abort" && w->isVisible()));
+        QVERIFY(!dialog_->result_view()->selectionModel()->hasSelection());
     }
 
     void print_dialog_cancelled() {
