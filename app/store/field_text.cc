@@ -152,6 +152,21 @@ ParsedNumber scan_number(std::string_view text) {
 double parse_number(std::string_view text) { return scan_number(text).value; }
 
 std::string display_date(std::string_view stored) {
+    if (stored.size() >= 8) {
+        // Whole parts, so each two-digit part is padded in place: the one
+        // case of zero_pad_two_digits that applies is "7 " -> "07".
+        char out[kDisplayDateWidth];
+        auto pad = [](const char *part, char *to) {
+            to[0] = part[1] == ' ' ? '0' : part[0];
+            to[1] = part[1] == ' ' ? part[0] : part[1];
+        };
+        pad(stored.data() + 4, out);
+        out[2] = '/';
+        pad(stored.data() + 6, out + 3);
+        out[5] = '/';
+        std::memcpy(out + 6, stored.data(), 4);
+        return std::string(out, sizeof out);
+    }
     return zero_pad_two_digits(std::string(date_part(stored, 4, 2))) + "/" +
            zero_pad_two_digits(std::string(date_part(stored, 6, 2))) + "/" +
            std::string(date_part(stored, 0, 4));
@@ -171,12 +186,80 @@ std::string stored_date(std::string_view year, std::string_view month, std::stri
 
 std::optional<std::string> stored_amount(double value) {
     if (!std::isfinite(value)) return std::nullopt;
+    if (std::fabs(value) < 1e12) {
+        // format_amount's text right-justified in zeros, the sign first: what
+        // zero_fill_signed makes of it, without the intermediate strings.
+        char buffer[32];
+        auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                       std::chars_format::fixed, 2);
+        if (ec == std::errc()) {
+            std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
+            bool negative = text.front() == '-';
+            if (negative) text.remove_prefix(1);
+            if (text.starts_with("0.")) text.remove_prefix(1);
+            negative = negative && !is_zero_text(text);
+            if (text.size() + (negative ? 1 : 0) > kAmountWidth) return std::nullopt;
+            std::string out(kAmountWidth, '0');
+            text.copy(out.data() + kAmountWidth - text.size(), text.size());
+            if (negative) out[0] = '-';
+            return out;
+        }
+    }
     std::string text = format_amount(value);
     if (text.size() > kAmountWidth) return std::nullopt;
     return zero_fill_signed(right_justify(text, kAmountWidth));
 }
 
+namespace {
+
+// display_amount for the amounts of a register (below 10^12 in magnitude),
+// without the intermediate strings: the formatted amount is shorter than
+// 15, so the padding that follows it keeps group_thousands from trimming
+// the fraction, and the grouped text is right-justified.  False where the
+// general way must answer.
+bool display_amount_directly(double value, std::string &shown) {
+    if (!std::isfinite(value) || std::fabs(value) >= 1e12) return false;
+    char buffer[32];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                   std::chars_format::fixed, 2);
+    if (ec != std::errc()) return false;
+    std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
+    bool negative = text.front() == '-';
+    if (negative) text.remove_prefix(1);
+    if (text.starts_with("0.")) text.remove_prefix(1);
+    negative = negative && !is_zero_text(text);
+    const std::size_t formatted = text.size() + (negative ? 1 : 0);
+    if (formatted >= kAmountWidth) return false;
+    const std::size_t point = text.find('.');
+    if (point == std::string_view::npos) return false;
+    const std::string_view integer = text.substr(0, point), fraction = text.substr(point);
+    const std::size_t commas = integer.empty() ? 0 : (integer.size() - 1) / 3;
+    const std::size_t grouped = formatted + commas;
+    char out[kAmountWidth];
+    std::memset(out, ' ', sizeof out);
+    if (grouped > kAmountWidth) {  // shown ungrouped
+        char *at = out + kAmountWidth - formatted;
+        if (negative) *at++ = '-';
+        std::memcpy(at, text.data(), text.size());
+    } else {
+        char *at = out + kAmountWidth - grouped;
+        if (negative) *at++ = '-';
+        const std::size_t first = integer.size() % 3 ? integer.size() % 3 : 3;
+        for (std::size_t i = 0; i < integer.size(); ++i) {
+            if (i >= first && (i - first) % 3 == 0) *at++ = ',';
+            *at++ = integer[i];
+        }
+        std::memcpy(at, fraction.data(), fraction.size());
+    }
+    shown.assign(out, sizeof out);
+    return true;
+}
+
+}  // namespace
+
 std::string display_amount(double value) {
+    std::string direct;
+    if (display_amount_directly(value, direct)) return direct;
     std::string text = format_amount(value);
     std::string shown = right_justify(group_thousands(pad_right(text, kAmountWidth)), kAmountWidth);
     if (shown.size() > kAmountWidth) shown = right_justify(text, kAmountWidth);

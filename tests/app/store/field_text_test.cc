@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cmath>
 #include <functional>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "app/store/field_text.h"
 
@@ -187,6 +190,54 @@ TEST(FieldText, AmountForms) {
     EXPECT_EQ(export_amount("000000000000.50"), ".50");
     EXPECT_EQ(export_amount("000000000012.30"), "12.30");
     EXPECT_EQ(export_amount(""), ".00");
+}
+
+// The display date, the display amount and the stored amount are built
+// directly for the usual cases; they must equal their definitions: the
+// parts through zero_pad_two_digits; FormatAmount, PadRight to 15,
+// GroupThousands, RightJustify to 15 (shown ungrouped when that is wider
+// than 15); FormatAmount right-justified to 15 and zero-filled with its sign.
+TEST(FieldText, DisplayFormsEqualTheirDefinitions) {
+    auto amount_by_definition = [](double value) {
+        const std::string text = format_amount(value);
+        std::string shown = right_justify(group_thousands(pad_right(text, 15)), 15);
+        if (shown.size() > 15) shown = right_justify(text, 15);
+        return shown;
+    };
+    std::vector<double> values = {0.0, -0.0, 0.004, 0.005, -0.004, -0.005, 0.05, -0.05, 0.1,
+                                  1, -1, 999.995, 1000, -1000, 123456.78, 999999999.99,
+                                  1e9, -1e9, 99999999999.99, -99999999999.99, 999999999999.99,
+                                  1e12, -1e12, 1e15, 5e-324, DBL_MAX};
+    std::mt19937_64 random(3);
+    for (int i = 0; i < 20000; ++i) {
+        const double magnitude = std::pow(10.0, double(random() % 14)) - 1;
+        double value = double(random() % 100000000000000ull) / 100.0;
+        if (magnitude > 0) value = std::fmod(value, magnitude);
+        values.push_back(random() % 2 ? -value : value);
+    }
+    for (double value : values)
+        ASSERT_EQ(display_amount(value), amount_by_definition(value)) << value;
+    auto stored_by_definition = [](double value) -> std::optional<std::string> {
+        if (!std::isfinite(value)) return std::nullopt;
+        const std::string text = format_amount(value);
+        if (text.size() > 15) return std::nullopt;
+        return zero_fill_signed(right_justify(text, 15));
+    };
+    values.push_back(-99999999999.99);
+    values.push_back(-100000000000.0);
+    for (double value : values)
+        ASSERT_EQ(stored_amount(value), stored_by_definition(value)) << value;
+
+    auto date_by_definition = [](const std::string &stored) {
+        return zero_pad_two_digits(stored.substr(4, 2)) + "/" +
+               zero_pad_two_digits(stored.substr(6, 2)) + "/" + stored.substr(0, 4);
+    };
+    const std::string characters = "0123456789 7";
+    for (int i = 0; i < 5000; ++i) {
+        std::string stored(8 + random() % 3, ' ');
+        for (char &c : stored) c = characters[random() % characters.size()];
+        ASSERT_EQ(display_date(stored), date_by_definition(stored)) << stored;
+    }
 }
 
 }  // namespace
