@@ -11,10 +11,27 @@
 namespace ledgrove {
 namespace {
 
-std::string column_text(std::string_view line, CsvColumn column) {
-    std::string text(line.substr(column.start, column.width));
-    std::replace(text.begin(), text.end(), kCsvCommaStandIn, ',');
-    return text;
+char comma_for_stand_in(char c) { return c == kCsvCommaStandIn ? ',' : c; }
+
+// The column's text, each stand-in a comma, into a field padded with
+// spaces: set_field of the column's text, without a string between.
+template <std::size_t N>
+void set_column(char (&field)[N], std::string_view line, CsvColumn column) {
+    const std::string_view text = line.substr(column.start, column.width);
+    const std::size_t n = std::min(text.size(), N);
+    for (std::size_t i = 0; i < N; ++i) field[i] = i < n ? comma_for_stand_in(text[i]) : ' ';
+}
+
+// The stored date: year, month and day columns as they stand, one after
+// the other (as stored_date joins them), into the date field.
+void set_date(CheckRecord &record, std::string_view line) {
+    using namespace csv_columns;
+    char joined[kYear.width + kMonth.width + kDay.width];
+    std::size_t length = 0;
+    for (CsvColumn column : {kYear, kMonth, kDay})
+        for (char c : line.substr(column.start, column.width))
+            joined[length++] = comma_for_stand_in(c);
+    set_field(record.CHKDATE, std::string_view(joined, length));
 }
 
 bool is_blank(std::string_view line) {
@@ -50,13 +67,12 @@ ImportLineStatus parse_import_line(std::string_view line, CheckRecord &record) {
 
     using namespace csv_columns;
     record.tag = kLiveTag;
-    set_field(record.CHKID, column_text(line, kCheckId));
-    set_field(record.CHKDATE, stored_date(column_text(line, kYear), column_text(line, kMonth),
-                                          column_text(line, kDay)));
-    set_field(record.VENDORID, column_text(line, kVendorId));
-    set_field(record.NAME, pad_right(column_text(line, kName), sizeof record.NAME));
-    set_field(record.POID, column_text(line, kPoId));
-    set_field(record.DESC, pad_right(column_text(line, kDesc), sizeof record.DESC));
+    set_column(record.CHKID, line, kCheckId);
+    set_date(record, line);
+    set_column(record.VENDORID, line, kVendorId);
+    set_column(record.NAME, line, kName);
+    set_column(record.POID, line, kPoId);
+    set_column(record.DESC, line, kDesc);
     set_field(record.AMOUNT, *stored);
     return ImportLineStatus::Ok;
 }
