@@ -29,11 +29,20 @@ bool contains(std::string_view field, const std::string &text) {
     return text.empty() || field.find(text) != std::string_view::npos;
 }
 
-bool amount_passes(const CheckRecord &record, const SearchInputs &in) {
-    if (in.amount.empty()) return true;
+// The search's amount test; the Amount text is read once per search.
+struct AmountTest {
+    explicit AmountTest(const SearchInputs &in)
+        : active(!in.amount.empty()), op(in.amount_operator), wanted(parse_number(in.amount)) {}
+    bool active;
+    char op;
+    double wanted;
+};
+
+bool amount_passes(const CheckRecord &record, const AmountTest &test) {
+    if (!test.active) return true;
     const double value = parse_number(field_text(record.AMOUNT));
-    const double wanted = parse_number(in.amount);
-    switch (in.amount_operator) {
+    const double wanted = test.wanted;
+    switch (test.op) {
         case '=': return value == wanted;
         case '>': return value > wanted;
         case '<': return value < wanted;
@@ -41,12 +50,12 @@ bool amount_passes(const CheckRecord &record, const SearchInputs &in) {
     }
 }
 
-bool matches(const CheckRecord &record, const SearchInputs &in) {
+bool matches(const CheckRecord &record, const SearchInputs &in, const AmountTest &amount) {
     return contains(field_text(record.NAME), in.vendor_name) &&
            contains(field_text(record.DESC), in.description) &&
            contains(field_text(record.CHKID), in.check_id) &&
            contains(field_text(record.POID), in.po_number) &&
-           contains(field_text(record.VENDORID), in.vendor_id) && amount_passes(record, in);
+           contains(field_text(record.VENDORID), in.vendor_id) && amount_passes(record, amount);
 }
 
 }  // namespace
@@ -92,6 +101,7 @@ SearchOutcome search_records(DatabaseSet &set, SortOrder order, const SearchInpu
     std::uint32_t record_number = 0;
     CheckRecord &record = set.record();
     const RegisterIndex which = index_for(order);
+    const AmountTest amount(in);
 
     if (!set.index_open(which) || !set.data_open())
         set.note(ERR_FILE_NOT_OPEN);
@@ -101,7 +111,7 @@ SearchOutcome search_records(DatabaseSet &set, SortOrder order, const SearchInpu
         const std::string_view date = field_text(record.CHKDATE);
         if (date > std::string_view(in.to)) {
             if (date_order) break;
-        } else if ((date_order || date >= std::string_view(in.from)) && matches(record, in)) {
+        } else if ((date_order || date >= std::string_view(in.from)) && matches(record, in, amount)) {
             builder.add(record);
         }
         set.note(KvlIx4GetNext(set.index(which), key.data(), &record_number, &record));
