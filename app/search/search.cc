@@ -25,8 +25,9 @@ std::string read_cut(const SearchPort &port, int id, std::size_t longest) {
     return text;
 }
 
-bool contains(std::string_view field, const std::string &text) {
-    return text.empty() || field.find(text) != std::string_view::npos;
+template <std::size_t N>
+bool contains(const char (&field)[N], const std::string &text) {
+    return text.empty() || field_text(field).find(text) != std::string_view::npos;
 }
 
 // The search's amount test; the Amount text is read once per search.
@@ -51,11 +52,9 @@ bool amount_passes(const CheckRecord &record, const AmountTest &test) {
 }
 
 bool matches(const CheckRecord &record, const SearchInputs &in, const AmountTest &amount) {
-    return contains(field_text(record.NAME), in.vendor_name) &&
-           contains(field_text(record.DESC), in.description) &&
-           contains(field_text(record.CHKID), in.check_id) &&
-           contains(field_text(record.POID), in.po_number) &&
-           contains(field_text(record.VENDORID), in.vendor_id) && amount_passes(record, amount);
+    return contains(record.NAME, in.vendor_name) && contains(record.DESC, in.description) &&
+           contains(record.CHKID, in.check_id) && contains(record.POID, in.po_number) &&
+           contains(record.VENDORID, in.vendor_id) && amount_passes(record, amount);
 }
 
 }  // namespace

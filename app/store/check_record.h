@@ -21,6 +21,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace ledgrove {
@@ -76,9 +77,10 @@ constexpr const FieldInfo &field_info(Field f) { return kFields[static_cast<std:
 // The text of a fixed field: its characters up to the first zero byte.
 template <std::size_t N>
 constexpr std::string_view field_text(const char (&field)[N]) {
-    std::size_t n = 0;
-    while (n < N && field[n] != '\0') ++n;
-    return std::string_view(field, n);
+    // char_traits::find is memchr at run time: searches read every field
+    // of every record they pass.
+    const char *zero = std::char_traits<char>::find(field, N, '\0');
+    return std::string_view(field, zero ? static_cast<std::size_t>(zero - field) : N);
 }
 
 std::string_view field_text(const CheckRecord &record, Field f);
