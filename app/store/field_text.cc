@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -139,6 +140,26 @@ ParsedNumber scan_number(std::string_view text) {
     if (i < text.size() && text[i] == '.')
         for (++i; i < text.size() && is_digit(text[i]); ++i) ++digits;
     if (digits == 0) return {0.0, false, 0};
+
+    if (digits <= 15) {
+        // Fewer than 2^53: the digits and the power of ten are exact doubles,
+        // so one division rounds correctly, as from_chars does.
+        static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        std::uint64_t mantissa = 0;
+        std::size_t decimals = 0;
+        bool after_point = false;
+        for (std::size_t k = start; k < i; ++k) {
+            if (text[k] == '.') {
+                after_point = true;
+                continue;
+            }
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[k] - '0');
+            if (after_point) ++decimals;
+        }
+        const double value = static_cast<double>(mantissa) / kPowersOfTen[decimals];
+        return {negative ? -value : value, true, i};
+    }
 
     double value = 0.0;
     auto [end, ec] = std::from_chars(text.data() + start, text.data() + i, value,

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <functional>
 #include <random>
@@ -237,6 +238,33 @@ TEST(FieldText, DisplayFormsEqualTheirDefinitions) {
         std::string stored(8 + random() % 3, ' ');
         for (char &c : stored) c = characters[random() % characters.size()];
         ASSERT_EQ(display_date(stored), date_by_definition(stored)) << stored;
+    }
+}
+
+// Short numbers are read without from_chars; every number must still read
+// as the nearest double to its decimal value, as from_chars gives it.
+TEST(FieldText, NumbersReadAsTheNearestDouble) {
+    std::mt19937_64 random(11);
+    const std::string heads[] = {"", " ", "-", "+", "  -"};
+    for (int n = 0; n < 50000; ++n) {
+        const std::size_t integer = random() % 14, fraction = random() % 6;
+        std::string digits;
+        for (std::size_t i = 0; i < integer; ++i) digits += char('0' + random() % 10);
+        if (random() % 4) {
+            digits += '.';
+            for (std::size_t i = 0; i < fraction; ++i) digits += char('0' + random() % 10);
+        }
+        if (digits.find_first_of("0123456789") == std::string::npos) continue;
+        const std::string head = heads[random() % 5];
+        double expected = 0.0;
+        std::from_chars(digits.data(), digits.data() + digits.size(), expected,
+                        std::chars_format::fixed);
+        if (head.find('-') != std::string::npos) expected = -expected;
+        const ParsedNumber got = scan_number(head + digits + " 1");
+        ASSERT_TRUE(got.has_number) << head + digits;
+        ASSERT_EQ(got.used, head.size() + digits.size()) << head + digits;
+        ASSERT_EQ(std::signbit(got.value), std::signbit(expected)) << head + digits;
+        ASSERT_EQ(got.value, expected) << head + digits;
     }
 }
 
