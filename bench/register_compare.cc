@@ -24,9 +24,16 @@
 // SQLite runs as a developer would set it up for this work: its defaults,
 // but no fsync at commit (Ledgrove's import does not sync either) and the
 // same memory that Ledgrove's rebuild may use as page cache.
+//
+// The list fill is the search dialog's own (built with the desktop
+// program): the Date search run from the dialog, its list filled, laid out
+// and painted on Qt's offscreen platform, in a process of its own so that
+// its peak memory is the dialog's alone.  Without the desktop program it is
+// a ResultList filled with the same lines.
 #include <malloc.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -49,6 +56,14 @@
 #include "app/search/search.h"
 #include "app/store/engine_settings.h"
 #include "app/store/record_id.h"
+
+#ifdef LEDGROVE_COMPARE_WITH_DIALOG
+#include <QApplication>
+#include <QCheckBox>
+
+#include "app/ui/control_ids.h"
+#include "app/ui/search_dialog.h"
+#endif
 
 namespace {
 
@@ -171,6 +186,7 @@ public:
     }
 
     void open() { set_.open(); }
+    void close() { set_.close(); }
 
     // The search as the dialog runs it: the list emptied and reserved, then
     // filled by the index walk.
@@ -384,6 +400,30 @@ void check_same(const SearchCase &c, const ResultList &a, const SearchOutcome &o
                  std::string(a.line(i)) + "\n  " + std::string(b.line(i)));
 }
 
+// A digest of a list's lines, to tell that two lists are the same.
+std::uint64_t digest(const ResultList &lines) {
+    std::uint64_t hash = 1469598103934665603ull;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        for (char c : lines.line(i)) hash = (hash ^ std::uint8_t(c)) * 1099511628211ull;
+        hash = (hash ^ '\n') * 1099511628211ull;
+    }
+    return hash;
+}
+
+struct FillFigures {
+    double seconds = 0;
+    double peak_mib = 0;
+    std::size_t lines = 0;
+    std::uint64_t digest = 0;
+    bool in_dialog = false;
+};
+
+double peak_rss_mib() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
 struct Row {
     std::string operation;
     double ledgrove, sqlite;
@@ -399,7 +439,7 @@ std::string with_commas(std::size_t n) {
 }
 
 void print_table(const std::vector<Row> &rows, std::size_t checks, int runs,
-                 double fill_seconds, double fill_mib, std::size_t fill_lines) {
+                 const FillFigures &fill) {
     std::printf("\nLedgrove against SQLite %s, %s checks, median of %d runs, warm cache, %s\n\n",
                 sqlite3_libversion(), with_commas(checks).c_str(), runs,
                 g_cpu_time ? "CPU time (user + system)" : "wall-clock time");
@@ -410,12 +450,20 @@ void print_table(const std::vector<Row> &rows, std::size_t checks, int runs,
         std::printf("| %-44s | %8.3f s | %8.3f s | %6.2f |\n", r.operation.c_str(), r.ledgrove,
                     r.sqlite, r.sqlite > 0 ? r.ledgrove / r.sqlite : 0.0);
     std::printf("| %-44s | %8.3f s | %10s | %6s |\n",
-                ("list fill, " + with_commas(fill_lines) + " Date search lines").c_str(),
-                fill_seconds, "-", "-");
-    std::printf("| %-44s | %6.1f MiB | %10s | %6s |\n", "list fill, peak memory", fill_mib, "-",
-                "-");
+                ("list fill, " + with_commas(fill.lines) + " Date search lines").c_str(),
+                fill.seconds, "-", "-");
+    std::printf("| %-44s | %6.1f MiB | %10s | %6s |\n",
+                fill.in_dialog ? "list fill, peak memory (dialog process)"
+                               : "list fill, peak memory (the list)",
+                fill.peak_mib, "-", "-");
+    std::printf("\nList fill: %s.\n",
+                fill.in_dialog ? "the search dialog's Date search, list filled, laid out and "
+                                 "painted (offscreen)"
+                               : "a ResultList filled with the Date search's lines (no desktop "
+                                 "program in this build)");
 }
 
+#ifndef LEDGROVE_COMPARE_WITH_DIALOG
 // Memory the process holds on the heap now.
 std::size_t heap_in_use() {
     struct mallinfo2 info = mallinfo2();
@@ -436,6 +484,72 @@ std::size_t fill_list(const ResultList &lines, ResultList &list, bool sample) {
     return peak;
 }
 
+#endif
+
+#ifdef LEDGROVE_COMPARE_WITH_DIALOG
+// The child process: the search dialog over the Ledgrove register, the Date
+// search of the table run from it `runs` times; prints its figures.
+int fill_dialog_list(const std::string &register_dir, int runs) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const std::string runtime = register_dir + "/../runtime";
+        fs::create_directories(runtime);
+        fs::permissions(runtime, fs::perms::owner_all);
+        qputenv("XDG_RUNTIME_DIR", runtime.c_str());
+    }
+    int argc = 1;
+    char name[] = "register_compare";
+    char *argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    DatabaseSet set(register_dir);
+    set.open();
+    const SearchCase date = search_cases().front();
+    ui::SearchDialog dialog(set);
+    dialog.show();
+    using namespace control;
+    const auto year = [](const std::string &stored) { return stored.substr(0, 4); };
+    dialog.set_control_text(kFromMonth, date.inputs.from.substr(4, 2));
+    dialog.set_control_text(kFromDay, date.inputs.from.substr(6, 2));
+    dialog.set_control_text(kFromYear, year(date.inputs.from));
+    dialog.set_control_text(kToMonth, date.inputs.to.substr(4, 2));
+    dialog.set_control_text(kToDay, date.inputs.to.substr(6, 2));
+    dialog.set_control_text(kToYear, year(date.inputs.to));
+    for (int id : {kSubtotals, kSubtotalByMonth})
+        if (auto *box = qobject_cast<QCheckBox *>(dialog.control(id))) box->setChecked(true);
+    QApplication::processEvents();
+    std::vector<double> times;
+    for (int r = 0; r <= runs; ++r) {
+        const double seconds = timed([&] {
+            dialog.command(kReport);
+            QApplication::processEvents();  // the list's layout and first paint
+        });
+        if (r > 0) times.push_back(seconds);
+    }
+    std::printf("%.6f %.3f %zu %llu\n", median(times), peak_rss_mib(), dialog.results().size(),
+                static_cast<unsigned long long>(digest(dialog.results())));
+    return 0;
+}
+
+// Runs the dialog's fill in a process of its own.
+bool fill_in_dialog(const std::string &register_dir, int runs, FillFigures &out) {
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return false;
+    self[n] = '\0';
+    const std::string command = "'" + std::string(self) + "' --fill-dialog '" + register_dir +
+                                "' " + std::to_string(runs) + (g_cpu_time ? " --cpu" : "");
+    FILE *child = popen(command.c_str(), "r");
+    if (!child) return false;
+    unsigned long long hash = 0;
+    const int got =
+        std::fscanf(child, "%lf %lf %zu %llu", &out.seconds, &out.peak_mib, &out.lines, &hash);
+    const int status = pclose(child);
+    out.digest = hash;
+    out.in_dialog = true;
+    return got == 4 && status == 0;
+}
+#endif
+
 std::size_t count_lines(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::vector<char> chunk(1 << 20);
@@ -448,6 +562,12 @@ std::size_t count_lines(const std::string &path) {
 }  // namespace
 
 int main(int argc, char **argv) {
+#ifdef LEDGROVE_COMPARE_WITH_DIALOG
+    if (argc >= 4 && std::string(argv[1]) == "--fill-dialog") {
+        g_cpu_time = argc >= 5 && std::string(argv[4]) == "--cpu";
+        return fill_dialog_list(argv[2], std::max(1, std::atoi(argv[3])));
+    }
+#endif
     if (argc < 3) {
         std::fprintf(stderr, "usage: register_compare SAMPLE.csv WORK_DIR [--runs R] [--cpu]\n");
         return 2;
@@ -501,17 +621,26 @@ int main(int argc, char **argv) {
         if (c.order == SortOrder::Date) date_lines = std::move(ours);
     }
 
+    FillFigures fill;
+#ifdef LEDGROVE_COMPARE_WITH_DIALOG
+    std::printf("list fill in the search dialog ...\n");
+    ledgrove.close();
+    if (!fill_in_dialog(work + "/ledgrove", runs, fill)) fail("the search dialog's fill failed");
+    if (fill.lines != date_lines.size() || fill.digest != digest(date_lines))
+        fail("the search dialog lists other lines than the Date search");
+#else
     std::vector<double> fills;
-    std::size_t peak = 0;
     for (int r = 0; r <= runs; ++r) {
         ResultList list;
         if (r == 0) {
-            peak = fill_list(date_lines, list, true);
+            fill.peak_mib = double(fill_list(date_lines, list, true)) / (1024.0 * 1024.0);
             continue;
         }
         fills.push_back(timed([&] { fill_list(date_lines, list, false); }));
     }
-    print_table(rows, checks, runs, median(fills), double(peak) / (1024.0 * 1024.0),
-                date_lines.size());
+    fill.seconds = median(fills);
+    fill.lines = date_lines.size();
+#endif
+    print_table(rows, checks, runs, fill);
     return 0;
 }
