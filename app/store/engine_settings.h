@@ -14,9 +14,12 @@ namespace ledgrove {
 
 // Work memory of one index rebuild (engine variable 11) and the largest
 // single block the engine may allocate (engine variable 12).  The reserve
-// (variable 10) keeps its default.
-inline constexpr std::uint32_t kRebuildMemoryCeiling = 48u << 20;
-inline constexpr std::uint32_t kEngineAllocationCeiling = 32u << 20;
+// (variable 10) keeps its default.  A million checks make a few runs of a
+// few hundred thousand keys each; blocks stay below the C library's largest
+// mapping threshold, so that the blocks of one rebuild are used again by
+// the next instead of each being mapped and faulted in anew.
+inline constexpr std::uint32_t kRebuildMemoryCeiling = 24u << 20;
+inline constexpr std::uint32_t kEngineAllocationCeiling = 16u << 20;
 
 // Raises the bounds above, once per process; later calls do nothing, and a
 // bound already set higher (by whoever set it) is left alone.
