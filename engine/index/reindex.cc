@@ -6,6 +6,7 @@
 // handle keeps it), and the progress callback hears 0 once more.  A rebuild
 // that fails leaves the index unusable until it is rebuilt again; its header
 // in memory is not changed until the tree is complete.
+#include "engine/index/key_compare.h"
 #include "engine/index/reindex_job.h"
 #include "engine/index/slots.h"
 
@@ -100,6 +101,12 @@ uint32_t rebuild(Job &job, uint32_t fill_percent) {
     uint32_t rc = compile_expression(job, fill_percent);
     if (rc != ERR_NONE) return rc;
     if (!known_sort_function(job.index)) return ERR_SORT_FUNCTION;
+    uint32_t compared = 0;
+    const uint8_t *table = nullptr;
+    if (!job.index->compare && ix::plain_byte_order(job.index->header, &compared, &table)) {
+        job.byte_order = ByteOrder(job.index->header, compared, table);
+        job.byte_order_known = true;
+    }
     if (job.data->header.record_count != 0) {
         set_limits(job);
         ix::fill_highest_key(job.index, job.highest, 1);

@@ -23,6 +23,7 @@
 #include <cstring>
 
 #include "engine/core/internal.h"
+#include "engine/index/reindex_order.h"
 #include "engine/index/key_compare.h"
 
 namespace kvl::reindex {
@@ -39,6 +40,10 @@ struct Job {
     const char *work_file_name = nullptr;
 
     KvlBuildKey build_key = nullptr;
+    // Set where the built-in compare orders the keys as bytes: the same
+    // answers as compare_keys, inlined.
+    bool byte_order_known = false;
+    ByteOrder byte_order;
 
     // Sizes.
     uint32_t key_length = 0;   // L
@@ -69,6 +74,9 @@ struct Job {
     bool unique() const { return (index->header.flags & KVL_IX_DUPLICATES) == 0; }
 
     int32_t compare_entries(const void *a, const void *b) const {
+        if (byte_order_known)
+            return byte_order.compare(static_cast<const uint8_t *>(a),
+                                      static_cast<const uint8_t *>(b));
         return ix::compare_keys(index, a, b, 1);
     }
 

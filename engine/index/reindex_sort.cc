@@ -12,61 +12,15 @@
 // a run outgrows the processor's caches.
 #include <algorithm>
 
-#include "engine/index/index_format.h"
 #include "engine/index/key_compare.h"
 #include "engine/index/reindex_job.h"
 
 namespace kvl::reindex {
 namespace {
 
-using ix::duplicates_allowed;
-using ix::load32;
 using ix::plain_byte_order;
 
 constexpr uint32_t kMaxPendingRanges = 256;
-
-// The built-in compare with flag 1 for keys in plain byte order.
-class ByteOrder {
-public:
-    ByteOrder(const IndexControlRecord *ix, uint32_t compared, const uint8_t *table)
-        : key_length_(ix->header.key_length),
-          compared_(compared),
-          table_(table),
-          records_break_ties_(duplicates_allowed(ix->header)) {}
-
-    int compare(const uint8_t *a, const uint8_t *b) const {
-        uint32_t i = 0;
-        for (;;) {
-            while (i + 8 <= compared_) {
-                uint64_t wa, wb;
-                std::memcpy(&wa, a + i, 8);
-                std::memcpy(&wb, b + i, 8);
-                if (wa != wb) {
-                    i += uint32_t(__builtin_ctzll(wa ^ wb)) / 8;  // the first byte that differs
-                    break;
-                }
-                i += 8;
-            }
-            while (i < compared_ && a[i] == b[i]) ++i;
-            if (i >= compared_) break;
-            const uint8_t ta = weight(a[i]), tb = weight(b[i]);
-            if (ta != tb) return ta < tb ? -1 : 1;
-            ++i;
-        }
-        if (!records_break_ties_) return 0;
-        const uint32_t ra = load32(a + key_length_), rb = load32(b + key_length_);
-        return ra < rb ? -1 : (ra > rb ? 1 : 0);
-    }
-
-    bool less(const uint8_t *a, const uint8_t *b) const { return compare(a, b) < 0; }
-
-private:
-    uint8_t weight(uint8_t byte) const { return table_ ? table_[byte] : byte; }
-
-    uint32_t key_length_, compared_;
-    const uint8_t *table_;
-    bool records_break_ties_;
-};
 
 // The built-in quicksort (reindex_runs.cc) with the compare above inlined.
 uint32_t quicksort(const ByteOrder &order, uint8_t *entries, uint32_t size, uint32_t count,
@@ -136,7 +90,7 @@ bool sort_run_as_bytes(IndexControlRecord *index, uint8_t *entries, uint32_t cou
 
     *rc = ERR_NONE;
     if (count < 2) return true;
-    const ByteOrder order(index, compared, table);
+    const ByteOrder order(index->header, compared, table);
     const uint32_t size = index->header.key_length + 4;
     if (!(index->state & KVL_STATE_NO_RUN_CHECK)) {
         uint32_t i = 1;
