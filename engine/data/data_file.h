@@ -32,6 +32,9 @@ uint32_t data_zap(DataControlRecord *data);
 
 // Writes the 32-byte header image at position 0 of the data file.
 uint32_t write_header_image(const DataControlRecord *data);
+// Writes header byte 14 (the unfinished-update flags) alone: the count and
+// date on disk stay those of the last flush.
+uint32_t write_unfinished_flags(const DataControlRecord *data);
 
 // ---- records (record_position.cc) ---------------------------------------
 

@@ -23,15 +23,29 @@ uint32_t notify(DataControlRecord *data, uint32_t event, void *record, uint32_t 
 }
 
 // Counts the appended record and, first time after a flush, puts the
-// unfinished-update mark on disk.
+// unfinished-update mark on disk.  When that write fails the record is not
+// counted after all: an append that reports a failure adds nothing (the
+// bytes past the count are cut off by the next flush), so a caller that
+// goes on never finds a record it was told did not go in.
 uint32_t count_appended(DataControlRecord *data, uint32_t *record_number) {
     DbfHeader &header = data->header;
     header.record_count += 1;
-    *record_number = header.record_count;
     data->state |= KVL_STATE_CHANGED;
-    if (header.incomplete & KVL_DBF_ADDED_UNFLUSHED) return ERR_NONE;
-    header.incomplete |= KVL_DBF_ADDED_UNFLUSHED;
-    return write_header_image(data);
+    if (!(header.incomplete & KVL_DBF_ADDED_UNFLUSHED)) {
+        header.incomplete |= KVL_DBF_ADDED_UNFLUSHED;
+        // The mark goes out alone, without the count: the count on disk
+        // moves only at a flush, so the records of an append run that
+        // never got flushed are past the count, all of them, not all but
+        // the first.
+        const uint32_t rc = write_unfinished_flags(data);
+        if (rc != ERR_NONE) {
+            header.record_count -= 1;
+            header.incomplete &= static_cast<uint8_t>(~KVL_DBF_ADDED_UNFLUSHED);
+            return rc;
+        }
+    }
+    *record_number = header.record_count;
+    return ERR_NONE;
 }
 
 uint32_t add_record(DataControlRecord *data, void *record, uint32_t *record_number) {
