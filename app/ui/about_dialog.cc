@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "app/ui/control_ids.h"
 #include "app/ui/search_dialog.h"
 #include "app/ui/user_prompts.h"
 
@@ -11,6 +12,7 @@ namespace ledgrove::ui {
 namespace {
 
 using K = ControlKind;
+using namespace control::about;
 
 constexpr DialogSpec kAboutDialog = {"About Ledgrove", 295, 114};
 
@@ -26,8 +28,8 @@ constexpr ControlSpec kAboutControls[] = {
      "Please donate what you can to help me write more tools for citizen activists to help keep "
      "their government open and honest.  ",
      7, 71, 281, 19},
-    {K::Button, kAboutDonateId, "Donate!", 7, 93, 50, 14},
-    {K::DefaultButton, kAboutOkId, "OK", 238, 93, 50, 14},
+    {K::Button, kDonate, "Donate!", 7, 93, 50, 14},
+    {K::DefaultButton, kOk, "OK", 238, 93, 50, 14},
 };
 
 }  // namespace
@@ -35,11 +37,11 @@ constexpr ControlSpec kAboutControls[] = {
 AboutDialog::AboutDialog(QWidget *owner) : QDialog(owner) {
     setObjectName(QStringLiteral("about"));
     controls_ = build_dialog(*this, kAboutDialog, kAboutControls);
-    auto *donate = controls_.get<QPushButton>(kAboutDonateId);
+    auto *donate = controls_.get<QPushButton>(kDonate);
     donate->setAutoDefault(false);
     connect(donate, &QPushButton::clicked, this,
             [] { prompts().open_url(QUrl(QString::fromLatin1(kDonationAddress))); });
-    connect(controls_.get<QPushButton>(kAboutOkId), &QPushButton::clicked, this,
+    connect(controls_.get<QPushButton>(kOk), &QPushButton::clicked, this,
             [this] { done(1); });
 }
 

@@ -10,9 +10,6 @@
 
 namespace ledgrove::ui {
 
-inline constexpr int kAboutDonateId = 1049;
-inline constexpr int kAboutOkId = 1;
-
 class AboutDialog : public QDialog {
     Q_OBJECT
 

@@ -2,17 +2,22 @@
 #include "app/ui/advanced_options_dialog.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
+#include <optional>
 
 #include "app/maint/empty_register.h"
 #include "app/maint/export_register.h"
+#include "app/output/csv_file.h"
 #include "app/output/messages.h"
 #include "app/ui/control_ids.h"
+#include "app/ui/import_mapping_dialog.h"
 #include "app/ui/search_dialog.h"
 #include "app/ui/user_prompts.h"
 #include "app/ui/work_progress.h"
@@ -52,6 +57,22 @@ void tab_in_window_below() {
             QCoreApplication::sendEvent(focus, &tab);
         }
     });
+}
+
+// The file's text; nothing when it cannot be read (the import then says why).
+std::optional<std::string> read_whole_file(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return std::nullopt;
+    return bytes.toStdString();
+}
+
+bool write_whole_file(const std::string &path, const std::string &text) {
+    CsvFileWriter file;
+    if (file.create(path) != 0) return false;
+    file.write(text);
+    return file.finish() == 0;
 }
 
 }  // namespace
@@ -121,10 +142,27 @@ void AdvancedOptionsDialog::empty_database() {
 void AdvancedOptionsDialog::import_records() {
     const QString path = choose_file(owner(), FileChoice::Open, QString::fromLatin1(kImportTitle));
     if (path.isEmpty()) return;
+    std::string csv_path = path.toStdString();
+
+    // A published register goes through the column mapping first and is
+    // imported from the register lines it converts to.
+    QTemporaryDir converted_dir;
+    if (std::optional<std::string> text = read_whole_file(path); text && !is_register_text(*text)) {
+        ImportMappingDialog mapping(std::move(*text), path, this);
+        if (mapping.exec() != QDialog::Accepted) return;
+        csv_path = converted_dir.filePath(QStringLiteral("converted.csv")).toStdString();
+        if (!write_whole_file(csv_path, mapping.register_text())) {
+            show_message(owner(), "cannot write the converted records to " + csv_path,
+                         messages::kErrorCaption);
+            return;
+        }
+        show_message(owner(), report_summary(mapping.report()), kImportCaption);
+    }
+
     ImportReport report;
     {
         WorkProgress progress(this, QString::fromLatin1(kImportCaption));
-        report = import_csv(set_, path.toStdString(), progress.import_observer());
+        report = import_csv(set_, csv_path, progress.import_observer());
     }
     if (report.imported == 0) {
         if (report.file_error != 0)

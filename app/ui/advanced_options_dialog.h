@@ -2,9 +2,11 @@
 // register is maintained.  Export Database, Empty Database (after a Yes),
 // Import Records, ReIndex Database, and the notes file ReadMe.txt.
 //
-// An import that adds records asks for a restart: "Data Imported! " /
-// "Exit and ReStart!", the indexes are rebuilt, and end_program() is
-// emitted.  A cancelled file dialog does nothing; a file that cannot be
+// "Import Records" reads a register CSV file as it stands, and a register
+// as public bodies publish it (a CSV file with a header) through the
+// column mapping dialog.  An import that adds records asks for a restart:
+// "Data Imported! " / "Exit and ReStart!", the indexes are rebuilt, and
+// end_program() is emitted.  A cancelled file dialog does nothing; a file that cannot be
 // read, or that holds no record, adds nothing and the program goes on.
 // The dialog is modal from the main window's menu and modeless from the
 // search dialog's button; any number of them may be open.

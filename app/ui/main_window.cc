@@ -8,6 +8,7 @@
 
 #include "app/ui/about_dialog.h"
 #include "app/ui/advanced_options_dialog.h"
+#include "app/ui/control_ids.h"
 #include "app/ui/dialog_template.h"
 
 namespace ledgrove::ui {
@@ -31,9 +32,10 @@ MainWindow::MainWindow(DatabaseSet &set) : set_(set) {
     QAction *advanced = file->addAction(QStringLiteral("Advanced &Options"), this,
                                         &MainWindow::advanced_options);
     QAction *exit = file->addAction(QStringLiteral("E&xit"), this, &MainWindow::end_program);
-    about->setObjectName(object_name(kMenuAbout));
-    advanced->setObjectName(object_name(kMenuAdvancedOptions));
-    exit->setObjectName(object_name(kMenuExit));
+    // The items keep their menu ids as object names ("id40001").
+    about->setObjectName(object_name(control::menu::kAbout));
+    advanced->setObjectName(object_name(control::menu::kAdvancedOptions));
+    exit->setObjectName(object_name(control::menu::kExit));
 }
 
 void MainWindow::about() {

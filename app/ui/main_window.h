@@ -11,11 +11,6 @@
 
 namespace ledgrove::ui {
 
-// Menu item ids, kept as the actions' object names ("id40001").
-inline constexpr int kMenuAbout = 40001;
-inline constexpr int kMenuExit = 40002;
-inline constexpr int kMenuAdvancedOptions = 40003;
-
 class MainWindow : public QMainWindow {
     Q_OBJECT
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "app/ui/ansi_text.h"
+#include "app/ui/control_ids.h"
 #include "app/ui/dialog_template.h"
 #include "app/ui/user_prompts.h"
 
@@ -21,7 +22,7 @@ constexpr std::size_t kLinesBetweenEvents = 32;
 constexpr DialogSpec kAbortDialog = {kAbortCaption, 160, 52};
 constexpr ControlSpec kAbortControls[] = {
     {ControlKind::Label, kNoId, kAbortText, 10, 8, 140, 8},
-    {ControlKind::DefaultButton, kAbortButtonId, "Cancel", 55, 28, 50, 14},
+    {ControlKind::DefaultButton, control::abort_job::kCancel, "Cancel", 55, 28, 50, 14},
 };
 
 // The modeless cancel dialog: its one button sets the cancel flag and gives
@@ -34,7 +35,7 @@ public:
         setObjectName(QStringLiteral("Abort"));
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
         TemplateControls controls = build_dialog(*this, kAbortDialog, kAbortControls);
-        connect(controls.get<QPushButton>(kAbortButtonId), &QPushButton::clicked, this,
+        connect(controls.get<QPushButton>(control::abort_job::kCancel), &QPushButton::clicked, this,
                 [this] { cancel(); });
     }
 

@@ -30,7 +30,6 @@ inline constexpr const char *kReportDocumentName = "Ledgrove Check Register Repo
 // The cancel dialog.
 inline constexpr const char *kAbortCaption = "Printing";
 inline constexpr const char *kAbortText = "Printing the selected lines...";
-inline constexpr int kAbortButtonId = 1;
 
 PrinterMetrics printer_metrics(const QPrinter &printer);
 

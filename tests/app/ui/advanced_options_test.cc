@@ -1,10 +1,16 @@
 // advanced_options_test.cc - the Advanced Options buttons reach the core:
 // each is pressed in a dialog over a register of its own, and the files,
 // messages and searches afterwards tell what happened.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
+#include <functional>
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
@@ -14,12 +20,27 @@
 #include "app/search/value_port.h"
 #include "app/ui/advanced_options_dialog.h"
 #include "app/ui/control_ids.h"
+#include "app/ui/import_mapping_dialog.h"
 #include "app/ui/work_progress.h"
 #include "sample_register.h"
 #include "ui_test_support.h"
 
 using namespace ledgrove::control::advanced;
 using ledgrove::ui::AdvancedOptionsDialog;
+using ledgrove::ui::ImportMappingDialog;
+
+namespace {
+
+// A register as a public body publishes it: a header, quoted names with
+// commas, dates and amounts in their own forms, a check id longer than the
+// register keeps, and a row that is no check.
+const std::string kPublished =
+    "Check Number,Check Date,Payee,Description,Amount\r\n"
+    "2101282,2024-03-15,\"ACME, INC.\",Office supplies,\"$1,234.50\"\r\n"
+    "2101283,2024-03-16,\"SMITH, JOHN\",Travel,-45\r\n"
+    "VOID,not a date,NOBODY,Nothing,0\r\n";
+
+}  // namespace
 
 class AdvancedOptionsTest : public QObject {
     Q_OBJECT
@@ -48,6 +69,16 @@ private:
     }
     QString message(int i) const {
         return prompts_->messages[i].caption + " | " + prompts_->messages[i].text;
+    }
+
+    // Acts on the next modal dialog once it shows.
+    void when_modal(std::function<void(QWidget *)> act, int tries = 500) {
+        QTimer::singleShot(10, this, [this, act, tries] {
+            if (QWidget *modal = QApplication::activeModalWidget())
+                act(modal);
+            else if (tries > 0)
+                when_modal(act, tries - 1);
+        });
     }
 
 private slots:
@@ -153,14 +184,74 @@ private slots:
     }
 
     void import_without_records() {
+        // The register's own format, but no line is a check.
         QSignalSpy ended(dialog_.get(), &AdvancedOptionsDialog::end_program);
-        QVERIFY(ui_test::write_file(reg_->path("junk.csv"), "not a register line\r\n"));
+        std::string line = ledgrove::csv_line_from_record(ui_test::ranked_checks()[0]);
+        line.replace(line.find(",20.00"), 6, ",lots ");
+        QVERIFY(ui_test::write_file(reg_->path("junk.csv"), line));
         prompts_->files << reg_->path("junk.csv");
         press(kImportRecords);
         QCOMPARE(prompts_->messages.size(), 1);
         QCOMPARE(prompts_->messages[0].caption, QString("Import Records"));
         QVERIFY(prompts_->messages[0].text.contains("No records were imported."));
         QVERIFY(prompts_->messages[0].text.contains("line 1:"));
+        QCOMPARE(ended.count(), 0);
+        QCOMPARE(reg_->record_count(), 4u);
+    }
+
+    void import_published_register() {
+        QSignalSpy ended(dialog_.get(), &AdvancedOptionsDialog::end_program);
+        QVERIFY(ui_test::write_file(reg_->path("published.csv"), kPublished));
+        prompts_->files << reg_->path("published.csv");
+        QStringList guessed;
+        QString preview;
+        when_modal([&](QWidget *modal) {
+            auto *mapping = qobject_cast<ImportMappingDialog *>(modal);
+            if (!mapping) return;
+            for (std::size_t t = 0; t < ledgrove::kTargetCount; ++t)
+                guessed << mapping->column_box(ledgrove::kTargets[t].target)->currentText();
+            preview = mapping->preview()->toPlainText();
+            QTest::mouseClick(mapping->import_button(), Qt::LeftButton);
+        });
+        press(kImportRecords);
+        QCOMPARE(guessed, (QStringList{"1: Check Number", "2: Check Date", "(none)", "3: Payee",
+                                       "(none)", "4: Description", "5: Amount"}));
+        // The first rows as the register will list them, and the row that is no check.
+        QVERIFY2(preview.contains(QString::fromUtf8("101282 03/15/2024            ACME, INC.")),
+                 qPrintable(preview));
+        QVERIFY(preview.contains("1,234.50"));
+        QVERIFY(preview.contains("row 4: not a check"));
+
+        QCOMPARE(prompts_->messages.size(), 2);
+        QCOMPARE(prompts_->messages[0].caption, QString("Import Records"));
+        QVERIFY(prompts_->messages[0].text.contains("Rows written: 2"));
+        QVERIFY(prompts_->messages[0].text.contains("Rows skipped: 1"));
+        QCOMPARE(message(1), QString("Exit and ReStart! | Data Imported! "));
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(reg_->record_count(), 6u);
+        const std::vector<std::string> lines = listed(ledgrove::SortOrder::VendorName);
+        QCOMPARE(lines.size(), 6u);
+        QVERIFY(QString::fromStdString(lines[0]).startsWith("101282 03/15/2024"));
+        QVERIFY(QString::fromStdString(lines[0]).endsWith("1,234.50"));
+    }
+
+    void mapping_that_cannot_work_imports_nothing() {
+        QSignalSpy ended(dialog_.get(), &AdvancedOptionsDialog::end_program);
+        QVERIFY(ui_test::write_file(reg_->path("notes.csv"), "just some words\nand more\n"));
+        prompts_->files << reg_->path("notes.csv");
+        bool import_enabled = true;
+        QString problem;
+        when_modal([&](QWidget *modal) {
+            auto *mapping = qobject_cast<ImportMappingDialog *>(modal);
+            if (!mapping) return;
+            import_enabled = mapping->import_button()->isEnabled();
+            problem = mapping->problem()->text();
+            mapping->reject();
+        });
+        press(kImportRecords);
+        QVERIFY(!import_enabled);
+        QVERIFY(!problem.isEmpty());
+        QVERIFY(prompts_->messages.isEmpty());
         QCOMPARE(ended.count(), 0);
         QCOMPARE(reg_->record_count(), 4u);
     }

@@ -12,6 +12,7 @@
 
 #include "app/ui/about_dialog.h"
 #include "app/ui/advanced_options_dialog.h"
+#include "app/ui/control_ids.h"
 #include "app/ui/main_window.h"
 #include "app/ui/search_dialog.h"
 #include "ui_test_support.h"
@@ -80,7 +81,7 @@ private slots:
         QVERIFY(reg_->set().is_open());
         const int code = run_until_end([&] {
             switch (way) {
-                case 0: menu_action(window, kMenuExit)->trigger(); break;
+                case 0: menu_action(window, ledgrove::control::menu::kExit)->trigger(); break;
                 case 1: window.close(); break;
                 case 2: QTest::keyClick(&search, Qt::Key_Escape); break;
                 case 3: search.close(); break;
@@ -106,7 +107,7 @@ private slots:
         QVERIFY(labels[0].startsWith("Ledgrove ("));
 
         about.show();
-        auto *donate = qobject_cast<QPushButton *>(about.control(kAboutDonateId));
+        auto *donate = qobject_cast<QPushButton *>(about.control(ledgrove::control::about::kDonate));
         QTest::mouseClick(donate, Qt::LeftButton);
         QTest::mouseClick(donate, Qt::LeftButton);
         QCOMPARE(prompts_->urls.size(), 2);
@@ -124,10 +125,10 @@ private slots:
             QWidget *modal = QApplication::activeModalWidget();
             if (modal) seen_about = modal->objectName();
             if (auto *about = qobject_cast<AboutDialog *>(modal))
-                QTest::mouseClick(qobject_cast<QPushButton *>(about->control(kAboutOkId)),
+                QTest::mouseClick(qobject_cast<QPushButton *>(about->control(ledgrove::control::about::kOk)),
                                   Qt::LeftButton);
         });
-        menu_action(window, kMenuAbout)->trigger();
+        menu_action(window, ledgrove::control::menu::kAbout)->trigger();
         QCOMPARE(seen_about, QString("about"));
 
         QTimer::singleShot(0, [&] {
@@ -135,7 +136,7 @@ private slots:
             if (modal) seen_options = modal->objectName();
             if (modal) QTest::keyClick(modal, Qt::Key_Escape);
         });
-        menu_action(window, kMenuAdvancedOptions)->trigger();
+        menu_action(window, ledgrove::control::menu::kAdvancedOptions)->trigger();
         QCOMPARE(seen_options, QString("advancedOptions"));
         QVERIFY(reg_->set().is_open());
     }
