@@ -23,8 +23,10 @@ int run_reindex_command(const Args &args);
 int run_empty_command(const Args &args);
 int run_demo_command(const Args &args);
 int run_make_empty_command(const Args &args);
+int run_convert_command(const Args &args);
 
 extern const char *const kSearchHelp;
+extern const char *const kConvertHelp;
 
 }  // namespace ledgrove::cli
 

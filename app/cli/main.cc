@@ -25,6 +25,8 @@ const Command kCommands[] = {
      "indexes.  Lines that cannot be a check (too short, an amount that is no\n"
      "number or too large) are skipped and listed by line number.\n",
      run_import_command},
+    {"convert", "turn a published register's CSV file into one that import reads",
+     kConvertHelp, run_convert_command},
     {"export", "write the whole register to a register CSV file",
      "usage: ledgrove-cli export FILE.csv\n\n"
      "Writes every check in check-number order, in the form that import reads.\n"

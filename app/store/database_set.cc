@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "app/store/engine_settings.h"
+
 namespace ledgrove {
 
 std::string register_path(const std::string &directory, const char *file_name) {
@@ -55,6 +57,9 @@ bool records_fit_file(DataHandle data) {
 
 DatabaseSet::DatabaseSet(std::string directory, const FileLayerTable *layer)
     : directory_(std::move(directory)), layer_(layer) {
+    // The program's start-up makes its DatabaseSet first: the place to set
+    // the engine up for the register's work.
+    use_program_memory_bounds();
     data_path_ = path(kDataFileName);
     for (const IndexFileInfo &info : kIndexFiles)
         index_paths_[static_cast<std::size_t>(info.index)] = path(info.file_name);

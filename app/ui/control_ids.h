@@ -1,4 +1,4 @@
-// control_ids.h - the control ids of the search dialog, once for every
+// control_ids.h - the control ids of the dialogs and the menu, once for every
 // user of them: the Qt dialog names its widgets after them ("id1021"), and
 // the searches, the command-line front end and the tests read and write
 // controls through them.  Plain constants; nothing here depends on Qt.
@@ -83,5 +83,29 @@ inline constexpr int kReIndexDatabase = 1054;
 inline constexpr int kImportantInformation = 1055;
 
 }  // namespace ledgrove::control::advanced
+
+// The About dialog.
+namespace ledgrove::control::about {
+
+inline constexpr int kOk = 1;  // also the Enter key
+inline constexpr int kDonate = 1049;
+
+}  // namespace ledgrove::control::about
+
+// The printing job's cancel dialog ("Abort"): its one button.
+namespace ledgrove::control::abort_job {
+
+inline constexpr int kCancel = 1;
+
+}  // namespace ledgrove::control::abort_job
+
+// The main window's File menu.
+namespace ledgrove::control::menu {
+
+inline constexpr int kAbout = 40001;
+inline constexpr int kExit = 40002;
+inline constexpr int kAdvancedOptions = 40003;
+
+}  // namespace ledgrove::control::menu
 
 #endif  // LEDGROVE_APP_UI_CONTROL_IDS_H

@@ -47,6 +47,27 @@ uint32_t positioned(uint32_t handle, uint32_t *length, Transfer *buffer, uint32_
 }
 
 }  // namespace
+
+uint32_t layer_read_at(const FileLayerTable *layer, uint32_t handle, void *buffer,
+                       uint32_t length, uint32_t position, uint32_t *got) {
+    if (!table_has_pair(layer, &FileLayerTable::read))
+        return posix_read_at(handle, buffer, length, position, got);
+    uint32_t count = length;
+    uint32_t pos[2] = {position, 0};
+    uint32_t rc = positioned(handle, &count, buffer, pos, layer, &FileLayerTable::read);
+    *got = count;
+    return rc;
+}
+
+uint32_t layer_write_at(const FileLayerTable *layer, uint32_t handle, const void *buffer,
+                        uint32_t length, uint32_t position) {
+    if (!table_has_pair(layer, &FileLayerTable::write))
+        return posix_write_at(handle, buffer, length, position);
+    uint32_t count = length;
+    uint32_t pos[2] = {position, 0};
+    return positioned(handle, &count, buffer, pos, layer, &FileLayerTable::write);
+}
+
 }  // namespace kvl
 
 using kvl::pick;

@@ -332,6 +332,50 @@ const FileLayerTable kBuiltin = {
 
 const FileLayerTable &builtin_layer() { return kBuiltin; }
 
+uint32_t posix_read_at(uint32_t handle, void *buffer, uint32_t length, uint64_t position,
+                       uint32_t *got) {
+    const int fd = fd_of(handle);
+    auto *out = static_cast<char *>(buffer);
+    uint32_t done = 0;
+    while (done < length) {
+        ssize_t n = ::pread(fd, out + done, length - done, static_cast<off_t>(position + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            // Where the seek of a seek-and-read would have failed first, the
+            // count stays as asked, as it does after a failed seek.
+            const int error = errno;
+            const bool seek_fails = error == ESPIPE || ::fcntl(fd, F_GETFL) < 0;
+            *got = seek_fails && done == 0 ? length : 0;
+            return transfer_failure(fd, error, false);
+        }
+        if (n == 0) break;
+        done += static_cast<uint32_t>(n);
+    }
+    *got = done;
+    return done == length ? ERR_NONE : KVL_WIN_HANDLE_EOF;
+}
+
+uint32_t posix_write_at(uint32_t handle, const void *buffer, uint32_t length, uint64_t position) {
+    const int fd = fd_of(handle);
+    if (length == 0) {
+        if (::ftruncate(fd, static_cast<off_t>(position)) != 0)
+            return transfer_failure(fd, errno, true);
+        return ERR_NONE;
+    }
+    const auto *in = static_cast<const char *>(buffer);
+    uint32_t done = 0;
+    while (done < length) {
+        ssize_t n = ::pwrite(fd, in + done, length - done, static_cast<off_t>(position + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return transfer_failure(fd, errno, true);
+        }
+        if (n == 0) break;
+        done += static_cast<uint32_t>(n);
+    }
+    return done == length ? ERR_NONE : KVL_WIN_HANDLE_DISK_FULL;
+}
+
 uint32_t fold_open_mode(uint32_t mode) {
     return (mode & 0xFFFFu) | ((mode >> 8) & 0xFF00u);
 }

@@ -15,6 +15,16 @@ const FileLayerTable &builtin_layer();
 // Folds an open mode to 16 bits: bits 16-23 OR-ed into bits 8-15.
 uint32_t fold_open_mode(uint32_t mode);
 
+// The built-in layer's positioned transfers for the engine's own reads and
+// writes: one pread or pwrite instead of a seek and a transfer, with the
+// results of KvlReadAtFile and KvlWriteAtFile (38 on a short read with *got
+// the count, 39 on a short write, a zero-length write cuts the file there)
+// except that the file position is left where it was.  No engine code reads
+// or writes at the file position of a file it addresses by position.
+uint32_t posix_read_at(uint32_t handle, void *buffer, uint32_t length, uint64_t position,
+                       uint32_t *got);
+uint32_t posix_write_at(uint32_t handle, const void *buffer, uint32_t length, uint64_t position);
+
 }  // namespace kvl
 
 #endif  // KVL_CORE_FILE_POSIX_H

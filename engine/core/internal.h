@@ -77,23 +77,28 @@ private:
 
 // ---- positioned file I/O -----------------------------------------------------
 //
-// Thin wrappers over the exported layer calls.  Positions always travel as a
-// (low, high) pair so that a 64-bit FileLayerTable reads a valid second word.
+// The engine's transfers at a position.  A caller's layer that has the seek
+// and the transfer slot gets exactly what KvlReadAtFile and KvlWriteAtFile
+// would pass it (positions as a (low, high) pair, so that a 64-bit
+// FileLayerTable reads a valid second word); on the built-in layer each is
+// one pread or pwrite, which leaves the file position alone (file_posix.h).
+
+uint32_t layer_read_at(const FileLayerTable *layer, uint32_t handle, void *buffer,
+                       uint32_t length, uint32_t position, uint32_t *got);
+uint32_t layer_write_at(const FileLayerTable *layer, uint32_t handle, const void *buffer,
+                        uint32_t length, uint32_t position);
 
 inline uint32_t read_at(const FileLayerTable *layer, uint32_t handle, void *buffer,
                         uint32_t length, uint32_t position, uint32_t *got = nullptr) {
-    uint32_t count = length;
-    uint32_t pos[2] = {position, 0};
-    uint32_t rc = KvlReadAtFile(handle, &count, buffer, pos, layer);
+    uint32_t count = 0;
+    uint32_t rc = layer_read_at(layer, handle, buffer, length, position, &count);
     if (got) *got = count;
     return rc;
 }
 
 inline uint32_t write_at(const FileLayerTable *layer, uint32_t handle, const void *buffer,
                          uint32_t length, uint32_t position) {
-    uint32_t count = length;
-    uint32_t pos[2] = {position, 0};
-    return KvlWriteAtFile(handle, &count, buffer, pos, layer);
+    return layer_write_at(layer, handle, buffer, length, position);
 }
 
 // Cuts the file at position (a positioned write of zero bytes).

@@ -22,6 +22,13 @@ namespace kvl::ix {
 int32_t sort_compare(IndexControlRecord *ix, const void *a, const void *b, void *buffer,
                      uint32_t flag);
 
+// Whether sort_compare orders the keys of this header as one run of bytes:
+// sort function 1 or 2, no descending segment.  Then *compared is how many
+// leading key bytes take part (the segments' total, at most the key
+// length) and *table the collation table that weighs each byte (null: the
+// byte is its own weight).
+bool plain_byte_order(const IndexHeader &header, uint32_t *compared, const uint8_t **table);
+
 // The handle's compare slot, or sort_compare when it is 0.
 inline int32_t compare_keys(IndexControlRecord *ix, const void *a, const void *b,
                             uint32_t flag) {

@@ -11,6 +11,7 @@
 #include "engine/index/reindex_job.h"
 
 #include "engine/index/index_header.h"
+#include "engine/index/slots.h"
 
 namespace kvl::reindex {
 namespace {
@@ -46,8 +47,7 @@ uint32_t compile_expression(Job &job, uint32_t fill_percent) {
     IndexHeader &header = job.index->header;
     header.segment_count = 0;
     std::memset(header.segments, 0, sizeof header.segments);
-    KvlParseExpression parse = job.index->parse ? job.index->parse : KvlFuncIx4ParseExp;
-    uint32_t rc = parse(job.index, &header.key_length);
+    uint32_t rc = ix::expression_parser(job.index)(job.index, &header.key_length);
     if (rc != ERR_NONE) return rc;
     if (header.key_length == 0 || header.key_length > KVL_MAX_KEY_LENGTH) return ERR_KEY_TOO_LONG;
     job.key_length = header.key_length;
@@ -112,7 +112,7 @@ uint32_t rebuild(Job &job, uint32_t fill_percent) {
     job.index->state |= KVL_STATE_TREE_SUSPECT;  // until finish() completes the tree
     if (job.data->header.record_count != 0) {
         set_limits(job);
-        job.compare(job.index, nullptr, nullptr, job.highest, 1);
+        ix::fill_highest_key(job.index, job.highest, 1);
         std::memset(job.previous, 0xFF, sizeof job.previous);
         if ((rc = open_work_file(job)) != ERR_NONE) return rc;
         if ((rc = build_runs(job)) != ERR_NONE) return rc;
@@ -143,8 +143,7 @@ uint32_t run(IndexControlRecord *index, const char *work_file, uint32_t fill_per
     job.duplicate_key = key_buffer;
     job.duplicate_record = record_number;
     job.work_file_name = work_file;
-    job.compare = index->compare ? index->compare : KvlFuncIx4SortCmp;
-    job.build_key = index->build_key ? index->build_key : KvlFuncIx4BuildKey;
+    job.build_key = ix::key_builder(index);
 
     rc = job.progress(1);
     if (rc == ERR_NONE) rc = create_work_file(job);

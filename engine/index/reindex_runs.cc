@@ -53,11 +53,18 @@ uint32_t size_buffers(Job &job, RunBuffers &buffers) {
     return ERR_NONE;
 }
 
+// The built-in sort, the faster way where the keys allow it.
+uint32_t sort_built_in(IndexControlRecord *ix, uint8_t *entries, uint32_t count) {
+    uint32_t rc = ERR_NONE;
+    if (sort_run_as_bytes(ix, entries, count, &rc)) return rc;
+    return sort_run(ix, entries, count);
+}
+
 // Sorts, pads and appends one run of `count` entries.
 uint32_t write_run(Job &job, uint8_t *entries, uint32_t count) {
     IndexControlRecord *ix = job.index;
-    KvlRunSort sort = ix->run_sort ? ix->run_sort : sort_run;
-    uint32_t rc = sort(ix, entries, count);
+    uint32_t rc = ix->run_sort ? ix->run_sort(ix, entries, count)
+                               : sort_built_in(ix, entries, count);
     if (rc != ERR_NONE) return rc;
     for (uint32_t i = count; i < job.run_size; ++i)
         std::memcpy(entries + i * job.entry_size, job.highest, job.entry_size);
@@ -133,11 +140,10 @@ uint32_t build_runs(Job &job) {
 uint32_t sort_run(IndexControlRecord *index, void *entries_in, uint32_t count) {
     if (count < 2) return ERR_NONE;
     const uint32_t size = index->header.key_length + 4;
-    KvlCompare compare = index->compare ? index->compare : KvlFuncIx4SortCmp;
     auto *entries = static_cast<uint8_t *>(entries_in);
     auto at = [&](uint32_t i) { return entries + uint64_t{i} * size; };
     auto less = [&](const uint8_t *a, const uint8_t *b) {
-        return compare(index, a, b, nullptr, 1) < 0;
+        return ix::compare_keys(index, a, b, 1) < 0;
     };
 
     if (!(index->state & KVL_STATE_NO_RUN_CHECK)) {

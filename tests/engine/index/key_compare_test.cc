@@ -230,4 +230,74 @@ TEST(KeyCompare, KeyWithoutSegmentsIsOneRunOfValues) {
     EXPECT_EQ(clipped.sign(std::string("abc") + "X", std::string("abc") + "Y"), 0);
 }
 
+// Long keys whose bytes differ only here and there, some of them in bytes
+// of equal weight, compare as the rule says: segment by segment, byte
+// weight by byte weight, descending segments negated, bytes past the last
+// segment ignored, record numbers last.
+TEST(KeyCompare, LongKeysAgreeWithTheRuleByteByByte) {
+    struct Config {
+        uint32_t sort;
+        std::vector<Seg> segments;
+        bool duplicates;
+    };
+    const std::vector<Config> configs = {
+        {KVL_SORT_COLLATED, {{'C', 35, false}, {'C', 6, false}}, false},
+        {KVL_SORT_COLLATED, {{'C', 35, false}, {'C', 6, false}}, true},
+        {KVL_SORT_COLLATED, {{'C', 20, false}, {'C', 9, false}}, true},  // 29 of 41 bytes
+        {KVL_SORT_COLLATED, {{'C', 30, false}, {'C', 11, true}}, false},
+        {KVL_SORT_COLLATED, {{'C', 0, true}, {'C', 41, false}}, false},
+        {KVL_SORT_COLLATED, {}, true},
+        {KVL_SORT_BYTES, {{'C', 35, false}, {'C', 6, false}}, true},
+        {KVL_SORT_BYTES, {{'C', 17, true}, {'C', 24, false}}, false},
+    };
+    const uint32_t key_length = 41;
+    const std::string alphabet = "aAbBeE 0z\x82\x90\xff";
+    uint8_t table[256];
+    for (int i = 0; i < 256; ++i) table[i] = uint8_t(i >= 'a' && i <= 'z' ? i - 32 : i);
+    table[0x82] = 'E';
+    table[0x90] = 'E';
+    std::mt19937 random(9);
+    auto pick = [&] { return alphabet[random() % alphabet.size()]; };
+
+    for (const Config &c : configs) {
+        CompareHandle ix(c.sort, key_length, c.segments, c.duplicates);
+        std::memcpy(ix->header.collation, table, 256);
+        ix->header.collation_size = 256;
+        auto weight = [&](char byte) {
+            const uint8_t b = uint8_t(byte);
+            return c.sort == KVL_SORT_COLLATED ? table[b] : b;
+        };
+        auto rule = [&](const std::string &a, const std::string &b) {
+            std::vector<Seg> segments = c.segments;
+            if (segments.empty()) segments.push_back({'C', uint8_t(key_length), false});
+            uint32_t at = 0;
+            for (const Seg &seg : segments) {
+                for (uint32_t i = 0; i < seg.length && at < key_length; ++i, ++at) {
+                    if (weight(a[at]) == weight(b[at])) continue;
+                    const int order = weight(a[at]) < weight(b[at]) ? -1 : 1;
+                    return seg.descending ? -order : order;
+                }
+            }
+            if (!c.duplicates) return 0;
+            uint32_t ra, rb;
+            std::memcpy(&ra, a.data() + key_length, 4);
+            std::memcpy(&rb, b.data() + key_length, 4);
+            return ra < rb ? -1 : (ra > rb ? 1 : 0);
+        };
+        for (int n = 0; n < 4000; ++n) {
+            std::string a(key_length + 4, ' ');
+            for (uint32_t i = 0; i < key_length; ++i) a[i] = pick();
+            uint32_t record = random() % 3;
+            std::memcpy(a.data() + key_length, &record, 4);
+            std::string b = a;
+            for (int changes = int(random() % 3); changes > 0; --changes)
+                b[random() % key_length] = pick();
+            record = random() % 3;
+            std::memcpy(b.data() + key_length, &record, 4);
+            ASSERT_EQ(ix.sign(a, b, 1), rule(a, b)) << c.sort << " " << a << " | " << b;
+            ASSERT_EQ(ix.sign(b, a, 1), rule(b, a)) << c.sort << " " << b << " | " << a;
+        }
+    }
+}
+
 }  // namespace

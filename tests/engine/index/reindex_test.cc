@@ -186,6 +186,74 @@ TEST(Reindex, HoldsEveryKeyInOrderWhateverTheMemoryBounds) {
     }
 }
 
+// The built-in sort has a faster way for keys that compare as bytes; a
+// compare slot set to the built-in compare takes the classic way.  Both
+// must give the same index, the same duplicate report and the same depth
+// note, over names whose letters weigh alike in either case.
+TEST(Reindex, BuiltInSortTheSameWhicheverWayItGoes) {
+    kvl_test::TempDir dir;
+    std::mt19937 rng(5);
+    std::vector<std::string> names;
+    const std::string letters = "aAbBcC \x82" "E";
+    for (int i = 0; i < 6000; ++i) {
+        std::string name(1 + rng() % 11, ' ');
+        for (char &c : name) c = letters[rng() % letters.size()];
+        names.push_back(name);
+    }
+    DataFile data(dir.path("d.dbf"), names);
+    struct Case {
+        const char *expression;
+        uint32_t flags;
+        uint32_t state;
+        uint32_t ceiling;
+    };
+    const Case cases[] = {
+        {"NAME+ID", KVL_SORT_COLLATED, 0, 0},
+        {"NAME+ID", KVL_SORT_COLLATED, KVL_STATE_NO_RUN_CHECK, 60000},
+        {"NAME", KVL_SORT_COLLATED | KVL_IX_DUPLICATES, 0, 0},
+        {"NAME", KVL_SORT_BYTES | KVL_IX_DUPLICATES, 0, 40000},
+        {"NAME", KVL_SORT_COLLATED, 0, 0},  // unique: a duplicate ends it
+        {"ID+NAME", KVL_SORT_COLLATED, KVL_STATE_NO_RUN_CHECK, 0},
+    };
+    for (const Case &c : cases) {
+        struct Outcome {
+            uint32_t rc;
+            std::string duplicate_key;
+            uint32_t duplicate_record;
+            uint8_t depth;
+            std::vector<std::pair<std::string, uint32_t>> keys;
+        } outcome[2];
+        for (int classic = 0; classic < 2; ++classic) {
+            Index index(dir.path("s.ix4"), data.handle(), c.expression, c.flags);
+            index.handle()->state |= c.state;
+            index.handle()->memory_ceiling = c.ceiling;
+            index.handle()->search_scratch = 0;
+            if (classic) index.handle()->compare = KvlFuncIx4SortCmp;
+            char key[KVL_MAX_KEY_LENGTH + 1] = {};
+            uint32_t record = 0;
+            Outcome &o = outcome[classic];
+            o.rc = KvlFuncIx4Reindex(index.handle(), dir.path("w.tmp").c_str(), 100, key, &record);
+            o.duplicate_key = key;
+            o.duplicate_record = record;
+            o.depth = index.handle()->search_scratch;
+            if (o.rc == 0) o.keys = index.walk();
+            KvlIx4CloseFile(index.handle());
+            std::remove(dir.path("s.ix4").c_str());
+        }
+        SCOPED_TRACE(std::string(c.expression) + " flags " + std::to_string(c.flags));
+        EXPECT_EQ(outcome[0].rc, outcome[1].rc);
+        EXPECT_EQ(outcome[0].duplicate_key, outcome[1].duplicate_key);
+        EXPECT_EQ(outcome[0].duplicate_record, outcome[1].duplicate_record);
+        EXPECT_EQ(outcome[0].depth, outcome[1].depth);
+        EXPECT_EQ(outcome[0].keys, outcome[1].keys);
+        if (c.flags & KVL_IX_DUPLICATES) {
+            EXPECT_EQ(outcome[0].keys.size(), names.size());
+        } else if (std::string(c.expression) == "NAME") {
+            EXPECT_EQ(outcome[0].rc, ERR_KEY_FOUND);
+        }
+    }
+}
+
 TEST(Reindex, AgreesWithKeyByKeyInsertion) {
     kvl_test::TempDir dir;
     auto names = random_names(3000, 11, 4);  // few letters: many equal names

@@ -1,0 +1,49 @@
+// amount_text.h - reading the amounts of a published register into whole
+// cents, so that no binary fraction creeps into the control total.
+//
+// Accepted, with spaces around any part:
+//   1234  1234.5  1234.50  .50  1234.   plain, 0 to 2 decimals
+//   1,234.50  $1,234.50  $ 1,234.50     a dollar sign and thousands commas;
+//                                       the commas must group by three
+//   -5  +5  -$5  $-5  5-               a sign before or after
+//   (12.00)  ($1,234.50)                parentheses, the accountant's
+//                                       negative
+// More than two decimals are rounded to cents, half away from zero, and the
+// result says so: the stored amount has two decimals and the change must
+// not pass unseen.  Anything else ("1.234,50", "12 34", "N/A", "1,23") is no
+// amount rather than a guess.
+#ifndef LEDGROVE_APP_MAINT_CONVERT_AMOUNT_TEXT_H
+#define LEDGROVE_APP_MAINT_CONVERT_AMOUNT_TEXT_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ledgrove {
+
+enum class AmountStatus {
+    Ok,
+    Empty,      // nothing but spaces
+    NotANumber,
+    TooLarge,   // does not fit the stored amount
+};
+
+struct AmountReading {
+    AmountStatus status;
+    std::int64_t cents = 0;  // when Ok
+    bool rounded = false;    // when Ok: decimals past the cents were rounded away
+};
+
+AmountReading read_amount(std::string_view text);
+
+// The stored amount of a number of cents (see field_text.h), or "" when it
+// does not fit.
+std::string stored_amount_of_cents(std::int64_t cents);
+
+// Cents as a clerk compares them with a published total: thousands grouped,
+// always two decimals, '-' first.  -123456789 -> "-1,234,567.89".
+std::string grouped_cents(std::int64_t cents);
+
+}  // namespace ledgrove
+
+#endif  // LEDGROVE_APP_MAINT_CONVERT_AMOUNT_TEXT_H

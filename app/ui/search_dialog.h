@@ -1,0 +1,98 @@
+// search_dialog.h - "Check Register Inquiry", the program's working window.
+//
+// It is the SearchPort of the searches: they read the date and match
+// controls by id, fill the result list held here, and write the counts
+// back.  The dialog itself keeps nothing but the current order.  Escape
+// and the close box end the program (end_program()); every "Advanced
+// Options" press opens one more modeless Advanced Options dialog.
+#ifndef LEDGROVE_APP_UI_SEARCH_DIALOG_H
+#define LEDGROVE_APP_UI_SEARCH_DIALOG_H
+
+#include <QDialog>
+#include <cstddef>
+#include <vector>
+
+#include "app/search/date_range.h"
+#include "app/search/result_list.h"
+#include "app/search/search_port.h"
+#include "app/store/check_record.h"
+#include "app/store/database_set.h"
+#include "app/ui/dialog_template.h"
+
+class QComboBox;
+class QListView;
+
+namespace ledgrove::ui {
+
+class ResultModel;
+
+inline constexpr const char *kDonationAddress = "https://ledgrove.org/donate";
+inline constexpr const char *kExportTitle = "Export Data to CSV";
+inline constexpr const char *kImportTitle = "Import Data from CSV";
+
+// The text the four status labels start with.
+inline constexpr const char *kStatusLabelText = "                    ";
+
+class SearchDialog : public QDialog, public SearchPort {
+    Q_OBJECT
+
+public:
+    // `owner` is the main window: it owns the dialogs and message boxes
+    // opened from here.
+    SearchDialog(DatabaseSet &set, QWidget *owner = nullptr);
+    ~SearchDialog() override;
+
+    // SearchPort
+    std::string control_text(int id) const override;
+    bool is_checked(int id) const override;
+    void set_control_text(int id, std::string_view text) override;
+    ResultList &begin_results() override;
+    void end_results() override;
+    bool message_box(std::string_view text, std::string_view caption,
+                     MessageButtons buttons) override;
+
+    QWidget *control(int id) const { return controls_.find(id); }
+    QListView *result_view() const { return view_; }
+    const ResultList &results() const { return results_; }
+    SortOrder current_order() const { return order_; }
+
+    // The selected lines of the result list, ascending.
+    std::vector<std::size_t> selected_rows() const;
+
+    // The command of a control id, as its button or key gives it.
+    void command(int id);
+
+signals:
+    void end_program();
+
+protected:
+    void reject() override;  // Escape and the close box
+
+private:
+    void fill_lists();
+    void connect_commands();
+    void report();
+    void sort_by(SortOrder order);
+    void set_date(int month, int day, int year, const DialogDate &date);
+    DialogDate date_of(int month, int day, int year) const;
+    void step(int month, int day, int year, int step_box, int sign);
+    void select_all_years();
+    void year_chosen(int index);
+    void copy_selection();
+    void print_selection();
+    void export_selection();
+    void open_advanced_options();
+    bool no_selection();
+    QWidget *owner() const;
+
+    DatabaseSet &set_;
+    TemplateControls controls_;
+    QListView *view_ = nullptr;
+    ResultList results_;
+    ResultModel *model_ = nullptr;
+    SortOrder order_ = SortOrder::Date;
+};
+
+}  // namespace ledgrove::ui
+
+#endif  // LEDGROVE_APP_UI_SEARCH_DIALOG_H

@@ -1,0 +1,151 @@
+// ui_fill_bench.cc - the search dialog's result list with a million lines:
+// the time to fill it from a search (the search, the model reset and the
+// list view's layout and first paint), the time to select every line and
+// copy them to the clipboard, and the program's peak memory.
+//
+// The register is the demo generator's sample of LEDGROVE_BENCH_CHECKS
+// checks (1,000,000 by default), made once through the real import and
+// rebuild in a scratch directory.  The dialog runs on Qt's offscreen
+// platform unless QT_QPA_PLATFORM says otherwise.
+//
+//   build/bench/ui_fill_bench
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QListView>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "app/maint/demo_register.h"
+#include "app/maint/empty_data_file.h"
+#include "app/maint/empty_register.h"
+#include "app/maint/import.h"
+#include "app/maint/rebuild.h"
+#include "app/output/csv_file.h"
+#include "app/search/search.h"
+#include "app/search/value_port.h"
+#include "app/ui/control_ids.h"
+#include "app/ui/search_dialog.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace ledgrove;
+
+std::size_t check_count() {
+    const char *text = std::getenv("LEDGROVE_BENCH_CHECKS");
+    return text ? std::strtoull(text, nullptr, 10) : 1000000;
+}
+
+double peak_rss_mib() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;  // ru_maxrss is in KiB
+}
+
+struct BenchRegister {
+    kvl_test::TempDir dir;
+    DatabaseSet set{dir.root()};
+
+    BenchRegister() {
+        const std::string csv = dir.path("sample.csv");
+        CsvFileWriter file;
+        if (file.create(csv) != 0) std::abort();
+        DemoRegister demo(check_count());
+        std::string line;
+        while (demo.next_line(line)) file.write(line);
+        if (file.finish() != 0) std::abort();
+        if (create_empty_data_file(dir.path("empty.dbf")) != 0) std::abort();
+        if (!empty_register(set, dir.path("empty.dbf")).ok()) std::abort();
+        set.open();
+        if (import_csv(set, csv).imported != check_count()) std::abort();
+        if (!rebuild_all_indexes(set).ok()) std::abort();
+        std::remove(csv.c_str());
+    }
+};
+
+BenchRegister &bench_register() {
+    static BenchRegister reg;
+    return reg;
+}
+
+// Every check: the whole range of years.
+void whole_range(SearchPort &port) {
+    using namespace control;
+    port.set_control_text(kFromYear, "2000");
+    port.set_control_text(kToYear, "2099");
+}
+
+struct Dialog {
+    ui::SearchDialog dialog{bench_register().set};
+    Dialog() {
+        dialog.show();
+        whole_range(dialog);
+        QApplication::processEvents();
+    }
+    void fill() {
+        dialog.command(control::kReport);
+        QApplication::processEvents();  // layout and paint of the visible lines
+    }
+};
+
+// The core's search alone, into a result list, for comparison.
+void BM_SearchOnly(benchmark::State &state) {
+    ValuePort port;
+    whole_range(port);
+    for (auto _ : state) run_search(bench_register().set, port, SortOrder::Date);
+    state.counters["lines"] = static_cast<double>(port.results().size());
+}
+BENCHMARK(BM_SearchOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_FillResultList(benchmark::State &state) {
+    Dialog d;
+    for (auto _ : state) d.fill();
+    state.counters["lines"] = d.dialog.result_view()->model()->rowCount();
+    state.counters["peak_rss_MiB"] = peak_rss_mib();
+}
+BENCHMARK(BM_FillResultList)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_SelectAll(benchmark::State &state) {
+    Dialog d;
+    d.fill();
+    for (auto _ : state) {
+        d.dialog.result_view()->selectAll();
+        QApplication::processEvents();
+        state.PauseTiming();
+        d.dialog.result_view()->clearSelection();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_SelectAll)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_SelectAllAndCopy(benchmark::State &state) {
+    Dialog d;
+    d.fill();
+    for (auto _ : state) {
+        d.dialog.result_view()->selectAll();
+        d.dialog.command(control::kCopyToClipboard);
+        QApplication::processEvents();
+    }
+    state.counters["copied_MiB"] = QGuiApplication::clipboard()->text().size() * 2 / 1048576.0;
+    state.counters["peak_rss_MiB"] = peak_rss_mib();
+}
+BENCHMARK(BM_SelectAllAndCopy)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    bench_register();
+    std::printf("register ready: %zu checks; peak memory so far %.0f MiB\n", check_count(),
+                peak_rss_mib());
+    benchmark::RunSpecifiedBenchmarks();
+    std::printf("peak memory of the run: %.0f MiB\n", peak_rss_mib());
+    benchmark::Shutdown();
+    return 0;
+}
