@@ -14,11 +14,18 @@ namespace {
 
 constexpr uint8_t kUnfinished = KVL_DBF_ADDED_UNFLUSHED | KVL_DBF_MEMO_UNFLUSHED;
 
-// Writes 0x1A after the last record and cuts the file right after it.
+// Writes 0x1A after the last record and cuts the file right after it.  A
+// file shorter than the records its header counts is damaged: writing the
+// 0x1A far out would grow it by a gap of zero records (gigabytes of them
+// for a wild count), so it is left as it is and the flush says 38.
 uint32_t write_file_end(const DataControlRecord *data) {
     const uint64_t end = end_offset(data->header);
     if (end >= UINT32_MAX) return ERR_FILE_LIMIT;
     const uint32_t position = static_cast<uint32_t>(end);
+    uint32_t length = 0;
+    if (uint32_t rc = file_length(data->file_layer, data->os_handle, &length); rc != ERR_NONE)
+        return rc;
+    if (length < position) return KVL_WIN_HANDLE_EOF;
     uint32_t rc = write_at(data->file_layer, data->os_handle, &kFileEnd, 1, position);
     if (rc != ERR_NONE) return rc;
     return truncate_at(data->file_layer, data->os_handle, position + 1);
@@ -91,6 +98,7 @@ uint32_t data_read_header(DataControlRecord *data) {
         fresh.record_length != data->header.record_length)
         return ERR_NOT_DATA_FILE;
     data->header = fresh;
+    data->state &= ~kStateRecordsPresent;
     if (data->memo_os_handle != 0) rc = KvlMemoReadHeader(data);
     if (data->header.incomplete & kUnfinished) rc = ERR_INCOMPLETE_WRITE;
     return rc;

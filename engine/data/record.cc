@@ -48,6 +48,20 @@ uint32_t count_appended(DataControlRecord *data, uint32_t *record_number) {
     return ERR_NONE;
 }
 
+// A file cut short of the records its header counts would take the new
+// record past a gap that reads back as records of zero bytes: 38, as a
+// read of the missing records gives.  Looked at before the first append
+// after an open or a header re-read; later appends follow on from it.
+uint32_t check_records_present(DataControlRecord *data, uint64_t end) {
+    if (data->state & kStateRecordsPresent) return ERR_NONE;
+    uint32_t length = 0;
+    const uint32_t rc = file_length(data->file_layer, data->os_handle, &length);
+    if (rc != ERR_NONE) return rc;
+    if (length < end) return KVL_WIN_HANDLE_EOF;
+    data->state |= kStateRecordsPresent;
+    return ERR_NONE;
+}
+
 uint32_t add_record(DataControlRecord *data, void *record, uint32_t *record_number) {
     if (!data || !record || !record_number) return ERR_NULL_PARAMETER;
     if (is_read_only(data)) return ERR_READ_ONLY;
@@ -55,6 +69,7 @@ uint32_t add_record(DataControlRecord *data, void *record, uint32_t *record_numb
     if (data->header.record_length == 0) return ERR_NOT_DATA_FILE;
     const uint64_t offset = end_offset(data->header);
     uint32_t rc = check_file_limit(data, offset);
+    if (rc == ERR_NONE) rc = check_records_present(data, offset);
     if (rc != ERR_NONE) return rc;
     rc = notify(data, KVL_EVENT_BEFORE_ADD, record, 0);
     if (rc != ERR_NONE) return rc;
