@@ -46,7 +46,7 @@ std::string open_failure_consequence(const DatabaseSet::OpenFailure &failure) {
     if (is_data_file(failure)) return "every search lists nothing";
     const IndexFileInfo *info = index_named(failure.file_name);
     if (!info) return "";
-    if (!info->serves) return "imported records cannot be numbered";
+    if (!info->serves) return "no search needs it, the next rebuild makes it again";
     return std::string(sort_order_caption(*info->serves)) + " searches list nothing";
 }
 
