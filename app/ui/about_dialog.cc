@@ -14,9 +14,9 @@ namespace {
 using K = ControlKind;
 using namespace control::about;
 
-constexpr DialogSpec kAboutDialog = {"About Ledgrove", 295, 114};
+constexpr DialogTemplate kAboutDialog = {"About Ledgrove", 295, 114};
 
-constexpr ControlSpec kAboutControls[] = {
+constexpr ControlTemplate kAboutControls[] = {
     {K::Label, kNoId, "Ledgrove (Check Register Inquiry)", 7, 14, 108, 8},
     {K::Label, kNoId, "Free software for open government.", 7, 23, 112, 8},
     {K::Label, kNoId,

@@ -28,9 +28,9 @@ namespace {
 using namespace control::advanced;
 using K = ControlKind;
 
-constexpr DialogSpec kAdvancedDialog = {"Advanced Options", 263, 114};
+constexpr DialogTemplate kAdvancedDialog = {"Advanced Options", 263, 114};
 
-constexpr ControlSpec kAdvancedControls[] = {
+constexpr ControlTemplate kAdvancedControls[] = {
     {K::Button, kExportDatabase, "Export Database", 7, 7, 63, 14},
     {K::Button, kEmptyDatabase, "Empty Database", 7, 35, 63, 14},
     {K::Button, kImportRecords, "Import Records", 7, 63, 63, 14},

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <algorithm>
 
 namespace ledgrove::ui {
 namespace {
@@ -27,7 +28,7 @@ constexpr int kOneLineUnits = 10;
 
 int mul_div(int a, int b, int c) { return static_cast<int>((static_cast<long long>(a) * b + c / 2) / c); }
 
-QWidget *make_control(const ControlSpec &c, QDialog &dialog, const DialogUnits &units) {
+QWidget *make_control(const ControlTemplate &c, QDialog &dialog, const DialogUnits &units) {
     const QString text = QString::fromLatin1(c.text);
     QRect rect = units.rect(c.x, c.y, c.width, c.height);
     QWidget *widget = nullptr;
@@ -111,14 +112,14 @@ QRect DialogUnits::rect(int x, int y, int width, int height) const {
 
 QString object_name(int id) { return QStringLiteral("id%1").arg(id); }
 
-TemplateControls build_dialog(QDialog &dialog, const DialogSpec &spec,
-                              std::span<const ControlSpec> controls) {
-    dialog.setWindowTitle(QString::fromLatin1(spec.caption));
+TemplateControls build_dialog(QDialog &dialog, const DialogTemplate &form,
+                              std::span<const ControlTemplate> controls) {
+    dialog.setWindowTitle(QString::fromLatin1(form.caption));
     dialog.setFont(dialog_font());
     const DialogUnits units(dialog.font());
-    dialog.setFixedSize(units.x(spec.width), units.y(spec.height));
+    dialog.setFixedSize(units.x(form.width), units.y(form.height));
     TemplateControls made;
-    for (const ControlSpec &c : controls) {
+    for (const ControlTemplate &c : controls) {
         QWidget *widget = make_control(c, dialog, units);
         if (c.id != kNoId) made.add(c.id, widget);
     }

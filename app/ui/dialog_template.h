@@ -34,14 +34,14 @@ enum class ControlKind {
     List,
 };
 
-struct ControlSpec {
+struct ControlTemplate {
     ControlKind kind;
     int id;
     const char *text;
     int x, y, width, height;
 };
 
-struct DialogSpec {
+struct DialogTemplate {
     const char *caption;
     int width, height;
 };
@@ -82,8 +82,8 @@ private:
 
 // Gives the dialog its caption, font and fixed size and creates the
 // controls.
-TemplateControls build_dialog(QDialog &dialog, const DialogSpec &spec,
-                              std::span<const ControlSpec> controls);
+TemplateControls build_dialog(QDialog &dialog, const DialogTemplate &form,
+                              std::span<const ControlTemplate> controls);
 
 }  // namespace ledgrove::ui
 

@@ -19,8 +19,8 @@ namespace {
 // The cancel dialog takes its input every few lines.
 constexpr std::size_t kLinesBetweenEvents = 32;
 
-constexpr DialogSpec kAbortDialog = {kAbortCaption, 160, 52};
-constexpr ControlSpec kAbortControls[] = {
+constexpr DialogTemplate kAbortDialog = {kAbortCaption, 160, 52};
+constexpr ControlTemplate kAbortControls[] = {
     {ControlKind::Label, kNoId, kAbortText, 10, 8, 140, 8},
     {ControlKind::DefaultButton, control::abort_job::kCancel, "Cancel", 55, 28, 50, 14},
 };

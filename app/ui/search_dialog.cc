@@ -12,7 +12,6 @@
 #include <QListView>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QScrollBar>
 #include <QUrl>
 
 #include "app/output/messages.h"
@@ -33,10 +32,10 @@ namespace {
 using namespace control;
 using K = ControlKind;
 
-constexpr DialogSpec kSearchDialog = {"Check Register Inquiry", 618, 356};
+constexpr DialogTemplate kSearchDialog = {"Check Register Inquiry", 618, 356};
 
 // The template, in tab order.
-constexpr ControlSpec kSearchControls[] = {
+constexpr ControlTemplate kSearchControls[] = {
     {K::Label, kNoId, "Version 2.1", 6, 0, 36, 8},
     {K::DefaultButton, kReport, "Report", 17, 11, 50, 14},
     {K::Button, kPrint, "Print", 17, 30, 50, 14},

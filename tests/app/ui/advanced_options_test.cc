@@ -132,6 +132,10 @@ private slots:
         press(kExportDatabase);
         QCOMPARE(prompts_->messages.size(), 1);
         QCOMPARE(message(0), QString("Error | Fail in file open! Error 2\n"));
+        prompts_->files << "/dev/full";
+        press(kExportDatabase);
+        QCOMPARE(prompts_->messages.size(), 2);
+        QCOMPARE(message(1), QString("Error | Fail in file write! Error 112\n"));
     }
 
     void empty_database_no_changes_nothing() {

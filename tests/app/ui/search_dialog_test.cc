@@ -344,6 +344,37 @@ private slots:
         QVERIFY(prompts_->messages.isEmpty());
     }
 
+    void large_selections_are_taken_whole() {
+        // More lines than a fixed block of 5,200,000 bytes or a cap of
+        // 60,000 selected lines would take, filled through the dialog's
+        // result list as a search fills it.
+        constexpr int kLines = 70000;
+        ledgrove::ResultList &list = dialog_->begin_results();
+        list.clear();
+        for (int i = 0; i < kLines; ++i) {
+            std::string line = std::to_string(900000 + i) + " 01/02/2007 V1" + std::string(105, ' ');
+            line.replace(110, 15, "         100.00");
+            list.append(line);
+        }
+        dialog_->end_results();
+        QCOMPARE(dialog_->result_view()->model()->rowCount(), kLines);
+
+        dialog_->result_view()->selectAll();
+        click(kCopyToClipboard);
+        const QString copied = QGuiApplication::clipboard()->text();
+        QCOMPARE(copied.count(QStringLiteral("\r\n")), kLines);
+        QCOMPARE(copied.size(), kLines * (125 + 2));
+        QVERIFY(copied.endsWith(line(kLines - 1) + "\r\n"));
+
+        dialog_->result_view()->selectAll();
+        prompts_->files << reg_->path("many.csv");
+        click(kExport);
+        const std::string written = ui_test::read_file(reg_->path("many.csv"));
+        QCOMPARE(QByteArray::fromStdString(written).count("\r\n"), kLines);
+        QVERIFY(written.size() > 8000000u);
+        QVERIFY(prompts_->messages.isEmpty());
+    }
+
     void copy_keeps_code_page_characters() {
         set_date(kFromMonth, kFromDay, kFromYear, "01/01/2005");
         set_date(kToMonth, kToDay, kToYear, "12/31/2005");
