@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <limits>
 
+#include "app/store/open_notice.h"
+
 namespace ledgrove::cli {
 
 bool wants_help(const Args &args) {
@@ -17,9 +19,13 @@ void require_open(const DatabaseSet &set, std::initializer_list<RegisterIndex> i
         bool needed = failure.file_name == kDataFileName;
         for (RegisterIndex which : indexes)
             needed = needed || failure.file_name == index_info(which).file_name;
-        if (needed)
-            fail("cannot open register file " + set.path(failure.file_name.c_str()) +
-                 " (error " + std::to_string(failure.result) + ")");
+        if (!needed) continue;
+        DatabaseSet::OpenFailure named = failure;
+        named.file_name = set.path(failure.file_name.c_str());
+        std::string message = "register file " + describe_open_failure(named);
+        if (failure.file_name != kDataFileName)
+            message += "; ledgrove-cli reindex builds the index files anew";
+        fail(message);
     }
 }
 

@@ -152,7 +152,10 @@ int run_search_command(const Args &args) {
     const SearchOutcome outcome = run_search(set, port, order);
     print_results(port);
     if (outcome.stopped_by_error())
-        fail("the search stopped early on engine error " + std::to_string(outcome.end_result));
+        fail("the search stopped early on engine error " + std::to_string(outcome.end_result) +
+             ": " + set.path(index_info(index_for(order)).file_name) + " or " +
+             set.path(kDataFileName) +
+             " is damaged; ledgrove-cli reindex builds the index files anew");
     return kSuccess;
 }
 

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/maint/file_replace.h"
+
 namespace ledgrove {
 namespace {
 
@@ -39,6 +41,7 @@ EmptyReport empty_register(DatabaseSet &set, const std::string &empty_source,
     fs::copy_file(empty_source, replacement, fs::copy_options::overwrite_existing, ec);
     if (ec) {
         report.error = "cannot copy " + empty_source + ": " + ec.message();
+        fs::remove(replacement, ec);
         return report;
     }
     if (std::string problem = check_empty_data_file(replacement); !problem.empty()) {
@@ -49,12 +52,24 @@ EmptyReport empty_register(DatabaseSet &set, const std::string &empty_source,
 
     const bool was_open = set.is_open();
     set.close();
-    fs::rename(replacement, target, ec);
-    if (ec) {
-        report.error = "cannot replace " + target + ": " + ec.message();
+    std::size_t step = 0;
+    for (RegisterIndex which : kRebuildOrder) {
+        RebuildReport one =
+            build_index_file(replacement, set.path(index_info(which).file_name),
+                             set.path(kRebuildWorkFileName), which, observer, step++, kIndexCount);
+        report.rebuild.failures.insert(report.rebuild.failures.end(), one.failures.begin(),
+                                       one.failures.end());
+    }
+    if (!report.rebuild.ok()) {
+        // Some indexes may be empty already: build them again from the
+        // register as it still is.
+        report.error = "cannot build the empty indexes";
         fs::remove(replacement, ec);
-    } else {
-        report.rebuild = rebuild_all_indexes(set, observer);
+        rebuild_all_indexes(set);
+    } else if (std::error_code replaced = replace_file(replacement, target)) {
+        report.error = "cannot replace " + target + ": " + replaced.message();
+        fs::remove(replacement, ec);
+        rebuild_all_indexes(set);
     }
     if (was_open) set.open();
     return report;

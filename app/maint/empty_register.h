@@ -1,10 +1,15 @@
 // empty_register.h - emptying the register: ChkREG.DBF is replaced by a
 // copy of "empty.dbf" and all eight indexes are rebuilt.
 //
-// The copy is made beside ChkREG.DBF under a temporary name, checked to be
-// an empty data file of the register's layout, and only then renamed over
-// ChkREG.DBF, so a missing or wrong "empty.dbf" leaves the register as it
-// was.  The open DatabaseSet is closed around the replacement.
+// The copy is made beside ChkREG.DBF under a temporary name and checked to
+// be an empty data file of the register's layout; a missing or wrong
+// "empty.dbf" leaves the register as it was.  Then the eight empty indexes
+// are built from the copy and put in place one by one, and only after them
+// the copy takes ChkREG.DBF's place.  In that order a crash at any moment
+// leaves a register that opens and searches, and every record is still in
+// ChkREG.DBF until the last step empties it: at worst some indexes are
+// already empty (a rebuild, or emptying again, finishes the job).  The
+// open DatabaseSet is closed around the replacement.
 #ifndef LEDGROVE_APP_MAINT_EMPTY_REGISTER_H
 #define LEDGROVE_APP_MAINT_EMPTY_REGISTER_H
 

@@ -20,11 +20,12 @@ constexpr std::size_t kLinesPerProgress = 4096;
 class LineReader {
 public:
     ~LineReader() {
-        if (open_) KvlCloseFile(&handle_, nullptr);
+        if (open_) KvlCloseFile(&handle_, layer_);
     }
 
-    std::uint32_t open(const std::string &path) {
-        const std::uint32_t rc = KvlOpenFile(path.c_str(), kReadAccess, &handle_, nullptr);
+    std::uint32_t open(const std::string &path, const FileLayerTable *layer) {
+        layer_ = layer;
+        const std::uint32_t rc = KvlOpenFile(path.c_str(), kReadAccess, &handle_, layer_);
         open_ = rc == ERR_NONE;
         return rc;
     }
@@ -62,7 +63,7 @@ private:
         const std::size_t kept = text_.size();
         text_.resize(kept + kChunkSize);
         std::uint32_t length = kChunkSize;
-        std::uint32_t rc = KvlReadFile(handle_, &length, text_.data() + kept, nullptr);
+        std::uint32_t rc = KvlReadFile(handle_, &length, text_.data() + kept, layer_);
         // A short read is the end of the file, not a failure.
         if (rc == KVL_WIN_HANDLE_EOF) {
             rc = ERR_NONE;
@@ -77,6 +78,7 @@ private:
         if (length == 0) at_end_ = true;
     }
 
+    const FileLayerTable *layer_ = nullptr;
     std::uint32_t handle_ = 0;
     bool open_ = false;
     std::string text_;
@@ -148,7 +150,7 @@ ImportReport import_csv(DatabaseSet &set, const std::string &csv_path,
     }
 
     LineReader reader;
-    report.file_error = reader.open(csv_path);
+    report.file_error = reader.open(csv_path, set.file_layer());
     if (report.file_error != ERR_NONE) {
         report.error = "cannot open " + csv_path + " (error " +
                        std::to_string(report.file_error) + ")";
@@ -158,7 +160,8 @@ ImportReport import_csv(DatabaseSet &set, const std::string &csv_path,
     std::uint64_t counter =
         std::max<std::uint64_t>(last_id_in_index(set), set.data()->header.record_count);
     std::error_code size_error;
-    const std::uint64_t file_size = std::filesystem::file_size(csv_path, size_error);
+    const std::uint64_t file_size =
+        set.file_layer() ? 0 : std::filesystem::file_size(csv_path, size_error);
     std::size_t number = 0;
     auto report_progress = [&] {
         if (observer) observer({number, reader.consumed(), size_error ? 0 : file_size});
@@ -169,6 +172,16 @@ ImportReport import_csv(DatabaseSet &set, const std::string &csv_path,
         import_line(set, line, number, counter, report);
     }
     report_progress();
+    // The flush is the import's commit: until the count on disk moves, the
+    // new records lie past it and a crash leaves the register as it was
+    // before the import, with none of them.  The flush forces the records
+    // to the disk before the count.
+    if (const std::uint32_t flushed = set.note(KvlDataFlushHeader(set.data()));
+        flushed != ERR_NONE) {
+        report.error = std::string("cannot write the header of ") + kDataFileName + " (error " +
+                       std::to_string(flushed) + ")";
+        return finish();
+    }
     if (reader.error() != ERR_NONE) {
         report.file_error = reader.error();
         report.error =

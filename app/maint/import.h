@@ -1,7 +1,8 @@
 // import.h - appending the checks of a register CSV file to the data file.
 //
 // The file is read whole, however large, in pieces through the engine's
-// file layer, and split into lines at LF (a CR before it is dropped), so a
+// file layer (the set's, so an in-memory register reads an in-memory
+// file), and split into lines at LF (a CR before it is dropped), so a
 // damaged line spoils only itself.  A line that cannot be a record (too
 // short for the fixed columns, an amount that is no number or too large
 // for the stored form) is skipped and reported with its line number; blank
@@ -15,6 +16,11 @@
 // pass zzzzzz (36^6 - 1) the remaining lines are refused, not wrapped.
 //
 // Only the data file changes; the caller rebuilds the indexes afterwards.
+// The import ends with a flush of the data file's header, which is what
+// makes the new records part of the register: a crash before it leaves
+// the register as it was before the import (the records appended so far
+// lie past the record count, and the next append or flush drops them), a
+// crash after it leaves every new record in place.
 #ifndef LEDGROVE_APP_MAINT_IMPORT_H
 #define LEDGROVE_APP_MAINT_IMPORT_H
 

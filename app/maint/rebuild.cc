@@ -1,7 +1,10 @@
-// rebuild.cc - deleting, creating and rebuilding index files.
+// rebuild.cc - building index files beside the old ones and putting them
+// in their place.
 #include "app/maint/rebuild.h"
 
 #include <array>
+
+#include "app/maint/file_replace.h"
 
 namespace ledgrove {
 namespace {
@@ -35,13 +38,12 @@ private:
 
 }  // namespace
 
-RebuildReport rebuild_index(const std::string &directory, RegisterIndex which,
-                            const RebuildObserver &observer, std::size_t step,
-                            std::size_t steps) {
+RebuildReport build_index_file(const std::string &data_path, const std::string &index_path,
+                               const std::string &work_path, RegisterIndex which,
+                               const RebuildObserver &observer, std::size_t step,
+                               std::size_t steps) {
     const IndexFileInfo &info = index_info(which);
-    const std::string data_path = register_path(directory, kDataFileName);
-    const std::string index_path = register_path(directory, info.file_name);
-    const std::string work_path = register_path(directory, kRebuildWorkFileName);
+    const std::string new_path = replacement_path(index_path);
     RebuildReport report;
     auto failed = [&](const char *stage, std::uint32_t result) {
         report.failures.push_back({info.file_name, stage, result});
@@ -51,23 +53,27 @@ RebuildReport rebuild_index(const std::string &directory, RegisterIndex which,
     ControlBlock data_block = make_data_control(data_path, 0);
     DataHandle data = data_block.as<DataControlRecord>();
     std::uint32_t rc = KvlDataOpenFile(data, 0);
-    if (rc != ERR_NONE) return failed("open data file", rc);
+    // Records appended and never flushed lie past the count: the rebuild
+    // reads up to the count, as every other reader does.
+    if (rc != ERR_NONE && rc != ERR_INCOMPLETE_WRITE) return failed("open data file", rc);
 
-    KvlDeleteFile(index_path.c_str(), nullptr);  // not there is as good as deleted
+    KvlDeleteFile(new_path.c_str(), nullptr);  // a left-over of an interrupted rebuild
     std::array<char, KVL_EXPRESSION_SIZE> expression{};
     std::string(info.key_expression).copy(expression.data(), expression.size() - 1);
     rc = KvlIx4CreateFile(kRegisterNodeSize, kRebuildIndexFlags, 0, 0, nullptr, expression.data(),
-                          data, index_path.c_str(), nullptr, 0, nullptr);
+                          data, new_path.c_str(), nullptr, 0, nullptr);
     if (rc != ERR_NONE) {
         KvlDataCloseFile(data);
+        KvlDeleteFile(new_path.c_str(), nullptr);
         return failed("create", rc);
     }
 
-    ControlBlock index_block = make_index_control(index_path, data);
+    ControlBlock index_block = make_index_control(new_path, data);
     IndexHandle index = index_block.as<IndexControlRecord>();
     rc = KvlIx4OpenFile(index, 0);
     if (rc != ERR_NONE) {
         KvlDataCloseFile(data);
+        KvlDeleteFile(new_path.c_str(), nullptr);
         return failed("open", rc);
     }
 
@@ -89,7 +95,21 @@ RebuildReport rebuild_index(const std::string &directory, RegisterIndex which,
     const std::uint32_t data_closed = KvlDataCloseFile(data);
     if (rc == ERR_NONE && index_closed != ERR_NONE) failed("close", index_closed);
     if (rc == ERR_NONE && data_closed != ERR_NONE) failed("close data file", data_closed);
+    if (report.ok()) {
+        if (std::error_code ec = replace_file(new_path, index_path))
+            failed("replace", static_cast<std::uint32_t>(ec.value()));
+    }
+    if (!report.ok()) KvlDeleteFile(new_path.c_str(), nullptr);
     return report;
+}
+
+RebuildReport rebuild_index(const std::string &directory, RegisterIndex which,
+                            const RebuildObserver &observer, std::size_t step,
+                            std::size_t steps) {
+    return build_index_file(register_path(directory, kDataFileName),
+                            register_path(directory, index_info(which).file_name),
+                            register_path(directory, kRebuildWorkFileName), which, observer, step,
+                            steps);
 }
 
 RebuildReport rebuild_all_indexes(DatabaseSet &set, const RebuildObserver &observer) {

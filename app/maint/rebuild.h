@@ -1,12 +1,18 @@
 // rebuild.h - rebuilding the register's index files from the data file.
 //
-// Each index is deleted, created anew from its key expression (node size
-// 512, collated keys) and filled by the engine's rebuild with leaves filled
-// to 100 percent, through the work file "chkr.TMP", which is deleted first
-// in case a broken run left it behind.  Records tagged '*' get no key (tag
+// Each index is built anew from its key expression (node size 512,
+// collated keys) by the engine's rebuild with leaves filled to 100
+// percent, through the work file "chkr.TMP", which is deleted first in
+// case a broken run left it behind.  Records tagged '*' get no key (tag
 // filter 42).  Every rebuild works on control records of its own; the
 // register's open DatabaseSet is closed around the whole rebuild, so no
-// search ever reads an index file that was deleted under it.
+// search ever reads an index file that was replaced under it.
+//
+// The new index is built beside the old one, under the old name with
+// ".new" added, and only when it is complete and on disk does it take the
+// old one's place (file_replace.h).  A crash or a failure at any moment
+// therefore leaves every index file either as it was or rebuilt, never
+// deleted or half built; a left-over ".new" file is simply built over.
 //
 // Unlike a blind rebuild, nothing is deleted when the data file cannot be
 // opened: the index files stay as they were and the failure is reported.
@@ -39,14 +45,22 @@ using RebuildObserver = std::function<void(const RebuildProgress &)>;
 
 struct RebuildFailure {
     std::string file_name;
-    std::string stage;  // "open data file", "create", "open", "rebuild"
-    std::uint32_t result;
+    std::string stage;  // "open data file", "create", "open", "rebuild", "close", "replace"
+    std::uint32_t result;  // the engine's result, or errno for "replace"
 };
 
 struct RebuildReport {
     std::vector<RebuildFailure> failures;
     bool ok() const { return failures.empty(); }
 };
+
+// Builds index `which` over the data file at `data_path` into the file at
+// `index_path`, by way of index_path + ".new" and the work file
+// `work_path`.  `step` and `steps` only label the progress reports.
+RebuildReport build_index_file(const std::string &data_path, const std::string &index_path,
+                               const std::string &work_path, RegisterIndex which,
+                               const RebuildObserver &observer = {}, std::size_t step = 0,
+                               std::size_t steps = 1);
 
 // Rebuilds one index file of the register in `directory`.  `step` and
 // `steps` only label the progress reports.

@@ -16,9 +16,11 @@ std::string register_path(const std::string &directory, const char *file_name) {
 
 ControlBlock::ControlBlock(std::size_t size) : bytes_(std::make_unique<std::byte[]>(size)) {}
 
-ControlBlock make_data_control(const std::string &path, std::uint32_t state_flags) {
+ControlBlock make_data_control(const std::string &path, std::uint32_t state_flags,
+                               const FileLayerTable *layer) {
     ControlBlock block(DatabaseSet::kDataControlSize);
     DataControlRecord *data = block.as<DataControlRecord>();
+    data->file_layer = layer;
     data->state = state_flags;
     data->open_mode = kRegisterOpenMode;
     data->field_count = kFieldCount;
@@ -26,9 +28,11 @@ ControlBlock make_data_control(const std::string &path, std::uint32_t state_flag
     return block;
 }
 
-ControlBlock make_index_control(const std::string &path, DataHandle data) {
+ControlBlock make_index_control(const std::string &path, DataHandle data,
+                                const FileLayerTable *layer) {
     ControlBlock block(DatabaseSet::kIndexControlSize);
     IndexControlRecord *index = block.as<IndexControlRecord>();
+    index->file_layer = layer;
     index->open_mode = kRegisterOpenMode;
     index->data_link = data;
     index->file_name = path.c_str();
@@ -37,7 +41,22 @@ ControlBlock make_index_control(const std::string &path, DataHandle data) {
     return block;
 }
 
-DatabaseSet::DatabaseSet(std::string directory) : directory_(std::move(directory)) {
+namespace {
+
+// False when the file is shorter than the records its header counts: it
+// was cut off, and the searches would stop at the first missing record.
+bool records_fit_file(DataHandle data) {
+    std::uint32_t length[2] = {0, 0};
+    if (KvlLengthFile(data->os_handle, length, data->file_layer) != ERR_NONE) return false;
+    const std::uint64_t size = length[0] | std::uint64_t{length[1]} << 32;
+    const DbfHeader &h = data->header;
+    return size >= h.header_length + std::uint64_t{h.record_count} * h.record_length;
+}
+
+}  // namespace
+
+DatabaseSet::DatabaseSet(std::string directory, const FileLayerTable *layer)
+    : directory_(std::move(directory)), layer_(layer) {
     // The program's start-up makes its DatabaseSet first: the place to set
     // the engine up for the register's work.
     use_program_memory_bounds();
@@ -50,12 +69,17 @@ DatabaseSet::~DatabaseSet() { close(); }
 
 void DatabaseSet::open() {
     close();
-    data_ = make_data_control(data_path_, KVL_STATE_SKIP_DELETED);
-    if (note(KvlDataOpenFile(data(), 0)) != ERR_NONE)
-        failures_.push_back({kDataFileName, last_result_});
+    data_ = make_data_control(data_path_, KVL_STATE_SKIP_DELETED, layer_);
+    const std::uint32_t data_rc = note(KvlDataOpenFile(data(), 0));
+    // 8318: records were appended and never counted (an import cut short);
+    // the file is open and holds every record it counts.
+    if (data_rc != ERR_NONE && data_rc != ERR_INCOMPLETE_WRITE)
+        failures_.push_back({kDataFileName, data_rc});
+    else if (!records_fit_file(data()))
+        failures_.push_back({kDataFileName, KVL_WIN_HANDLE_EOF});
     for (RegisterIndex which : kOpenOrder) {
         const std::size_t i = static_cast<std::size_t>(which);
-        indexes_[i] = make_index_control(index_paths_[i], data());
+        indexes_[i] = make_index_control(index_paths_[i], data(), layer_);
         if (note(KvlIx4OpenFile(index(which), 0)) != ERR_NONE)
             failures_.push_back({index_info(which).file_name, last_result_});
     }

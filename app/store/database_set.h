@@ -13,7 +13,11 @@
 //
 // A file that fails to open keeps its control record with OS handle 0, so
 // the engine answers every later call on it with an error and a search in
-// that order lists nothing; failures() tells which files those were.
+// that order lists nothing; failures() tells which files those were
+// (open_notice.h turns them into words).  A data file that opens with 8318
+// (records appended but never counted, an import cut short) is open and
+// sound; one shorter than the records its header counts is open but
+// listed as a failure with 38.
 // open() over an open set closes it first and close() of a closed set does
 // nothing, so both may be repeated freely.  Maintenance that deletes or
 // replaces register files closes the set before and opens it again after.
@@ -51,8 +55,10 @@ private:
 };
 
 // The two control records of one register file set, filled for opening.
-ControlBlock make_data_control(const std::string &path, std::uint32_t state_flags);
-ControlBlock make_index_control(const std::string &path, DataHandle data);
+ControlBlock make_data_control(const std::string &path, std::uint32_t state_flags,
+                               const FileLayerTable *layer = nullptr);
+ControlBlock make_index_control(const std::string &path, DataHandle data,
+                                const FileLayerTable *layer = nullptr);
 
 class DatabaseSet {
 public:
@@ -64,7 +70,9 @@ public:
         std::uint32_t result;   // the engine's result of the open
     };
 
-    explicit DatabaseSet(std::string directory = "");
+    // `layer`: the file layer every file of the set is opened through
+    // (tests and fuzzing use an in-memory one); null is the built-in one.
+    explicit DatabaseSet(std::string directory = "", const FileLayerTable *layer = nullptr);
     ~DatabaseSet();
     DatabaseSet(const DatabaseSet &) = delete;
     DatabaseSet &operator=(const DatabaseSet &) = delete;
@@ -78,6 +86,7 @@ public:
 
     bool is_open() const { return !data_.empty(); }
     const std::string &directory() const { return directory_; }
+    const FileLayerTable *file_layer() const { return layer_; }
     std::string path(const char *file_name) const { return register_path(directory_, file_name); }
 
     DataHandle data() const { return data_.as<DataControlRecord>(); }
@@ -98,6 +107,7 @@ public:
 
 private:
     std::string directory_;
+    const FileLayerTable *layer_ = nullptr;
     std::array<std::string, kIndexCount> index_paths_;
     std::string data_path_;
     ControlBlock data_;

@@ -55,7 +55,9 @@ bool is_register_text(std::string_view text) {
         if (line.size() <= csv_columns::kAmount) return false;
         for (std::size_t column : kCsvSeparatorColumns)
             if (line[column] != kCsvSeparator) return false;
-        return line[9] == '/' && line[12] == '/';
+        // The date's separators sit just after its month and its day.
+        using namespace csv_columns;
+        return line[kMonth.start + kMonth.width] == '/' && line[kDay.start + kDay.width] == '/';
     }
     return false;
 }

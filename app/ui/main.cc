@@ -53,6 +53,8 @@ int main(int argc, char **argv) {
     QObject::connect(&search, &SearchDialog::end_program, &main_window,
                      &ledgrove::ui::MainWindow::end_program, Qt::QueuedConnection);
     search.show();
+    // After the dialog, so the notice shows above it.
+    QTimer::singleShot(0, &main_window, [&] { main_window.show_open_notice(); });
 
     const QString request = qEnvironmentVariable("LEDGROVE_START_SEARCH");
     if (!request.isEmpty()) QTimer::singleShot(0, &search, [&] { start_search(search, request); });

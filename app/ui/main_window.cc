@@ -5,7 +5,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QMenuBar>
+#include <QMessageBox>
 
+#include "app/store/open_notice.h"
 #include "app/ui/about_dialog.h"
 #include "app/ui/advanced_options_dialog.h"
 #include "app/ui/control_ids.h"
@@ -48,6 +50,20 @@ void MainWindow::advanced_options() {
     connect(&dialog, &AdvancedOptionsDialog::end_program, this, &MainWindow::end_program,
             Qt::QueuedConnection);
     dialog.exec();
+}
+
+void MainWindow::show_open_notice() {
+    if (open_notice_shown_) return;
+    const std::string text = register_open_notice(set_.failures());
+    if (text.empty()) return;
+    open_notice_shown_ = true;
+    // Not a prompt: nothing waits on it, and the search dialog stays usable.
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Ledgrove"),
+                                QString::fromStdString(text), QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("openNotice"));
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {

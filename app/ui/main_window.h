@@ -19,6 +19,11 @@ public:
 
     void end_program() { close(); }
 
+    // Tells the user, once and without blocking, which register files the
+    // set could not open and what that costs: an empty result list alone
+    // would look like "no payments matched".  Nothing when all opened.
+    void show_open_notice();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -27,6 +32,7 @@ private:
     void advanced_options();
 
     DatabaseSet &set_;
+    bool open_notice_shown_ = false;
 };
 
 }  // namespace ledgrove::ui

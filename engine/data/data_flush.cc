@@ -14,11 +14,18 @@ namespace {
 
 constexpr uint8_t kUnfinished = KVL_DBF_ADDED_UNFLUSHED | KVL_DBF_MEMO_UNFLUSHED;
 
-// Writes 0x1A after the last record and cuts the file right after it.
+// Writes 0x1A after the last record and cuts the file right after it.  A
+// file shorter than the records its header counts is damaged: writing the
+// 0x1A far out would grow it by a gap of zero records (gigabytes of them
+// for a wild count), so it is left as it is and the flush says 38.
 uint32_t write_file_end(const DataControlRecord *data) {
     const uint64_t end = end_offset(data->header);
     if (end >= UINT32_MAX) return ERR_FILE_LIMIT;
     const uint32_t position = static_cast<uint32_t>(end);
+    uint32_t length = 0;
+    if (uint32_t rc = file_length(data->file_layer, data->os_handle, &length); rc != ERR_NONE)
+        return rc;
+    if (length < position) return KVL_WIN_HANDLE_EOF;
     uint32_t rc = write_at(data->file_layer, data->os_handle, &kFileEnd, 1, position);
     if (rc != ERR_NONE) return rc;
     return truncate_at(data->file_layer, data->os_handle, position + 1);
@@ -41,19 +48,30 @@ uint32_t write_header_image(const DataControlRecord *data) {
     return write_at(data->file_layer, data->os_handle, &data->header, kHeaderSize, 0);
 }
 
+uint32_t write_unfinished_flags(const DataControlRecord *data) {
+    return write_at(data->file_layer, data->os_handle, &data->header.incomplete,
+                    sizeof data->header.incomplete, offsetof(DbfHeader, incomplete));
+}
+
 uint32_t data_flush_header(DataControlRecord *data) {
     if (!data) return ERR_NULL_PARAMETER;
     if (data->os_handle == 0) return ERR_BAD_FILE_HANDLE;
     if (!(data->state & KVL_STATE_CHANGED)) return ERR_NONE;
     if (is_read_only(data)) return ERR_READ_ONLY;
 
+    // Records (and the memo numbers in them) reach the disk before the
+    // memo header that may reuse freed runs and before the count that
+    // makes new records part of the file: a power loss in between leaves
+    // uncounted records, never a count over missing ones.
+    uint32_t rc = KvlUpdateDirEntry(data->os_handle, data->file_layer);
+    if (rc != ERR_NONE) return rc;
     const uint8_t added_before = data->header.incomplete & KVL_DBF_ADDED_UNFLUSHED;
     uint32_t memo_rc = ERR_NONE;
     if (data->memo_os_handle != 0 && (data->memo_state & 1)) memo_rc = KvlMemoFlushHeader(data);
 
     stamp_date(data->header);
     data->header.incomplete &= static_cast<uint8_t>(~KVL_DBF_ADDED_UNFLUSHED);
-    uint32_t rc = write_header_image(data);
+    rc = write_header_image(data);
     if (rc != ERR_NONE) {
         data->header.incomplete |= added_before;
         return rc;
@@ -80,6 +98,7 @@ uint32_t data_read_header(DataControlRecord *data) {
         fresh.record_length != data->header.record_length)
         return ERR_NOT_DATA_FILE;
     data->header = fresh;
+    data->state &= ~kStateRecordsPresent;
     if (data->memo_os_handle != 0) rc = KvlMemoReadHeader(data);
     if (data->header.incomplete & kUnfinished) rc = ERR_INCOMPLETE_WRITE;
     return rc;

@@ -23,15 +23,43 @@ uint32_t notify(DataControlRecord *data, uint32_t event, void *record, uint32_t 
 }
 
 // Counts the appended record and, first time after a flush, puts the
-// unfinished-update mark on disk.
+// unfinished-update mark on disk.  When that write fails the record is not
+// counted after all: an append that reports a failure adds nothing (the
+// bytes past the count are cut off by the next flush), so a caller that
+// goes on never finds a record it was told did not go in.
 uint32_t count_appended(DataControlRecord *data, uint32_t *record_number) {
     DbfHeader &header = data->header;
     header.record_count += 1;
-    *record_number = header.record_count;
     data->state |= KVL_STATE_CHANGED;
-    if (header.incomplete & KVL_DBF_ADDED_UNFLUSHED) return ERR_NONE;
-    header.incomplete |= KVL_DBF_ADDED_UNFLUSHED;
-    return write_header_image(data);
+    if (!(header.incomplete & KVL_DBF_ADDED_UNFLUSHED)) {
+        header.incomplete |= KVL_DBF_ADDED_UNFLUSHED;
+        // The mark goes out alone, without the count: the count on disk
+        // moves only at a flush, so the records of an append run that
+        // never got flushed are past the count, all of them, not all but
+        // the first.
+        const uint32_t rc = write_unfinished_flags(data);
+        if (rc != ERR_NONE) {
+            header.record_count -= 1;
+            header.incomplete &= static_cast<uint8_t>(~KVL_DBF_ADDED_UNFLUSHED);
+            return rc;
+        }
+    }
+    *record_number = header.record_count;
+    return ERR_NONE;
+}
+
+// A file cut short of the records its header counts would take the new
+// record past a gap that reads back as records of zero bytes: 38, as a
+// read of the missing records gives.  Looked at before the first append
+// after an open or a header re-read; later appends follow on from it.
+uint32_t check_records_present(DataControlRecord *data, uint64_t end) {
+    if (data->state & kStateRecordsPresent) return ERR_NONE;
+    uint32_t length = 0;
+    const uint32_t rc = file_length(data->file_layer, data->os_handle, &length);
+    if (rc != ERR_NONE) return rc;
+    if (length < end) return KVL_WIN_HANDLE_EOF;
+    data->state |= kStateRecordsPresent;
+    return ERR_NONE;
 }
 
 uint32_t add_record(DataControlRecord *data, void *record, uint32_t *record_number) {
@@ -41,6 +69,7 @@ uint32_t add_record(DataControlRecord *data, void *record, uint32_t *record_numb
     if (data->header.record_length == 0) return ERR_NOT_DATA_FILE;
     const uint64_t offset = end_offset(data->header);
     uint32_t rc = check_file_limit(data, offset);
+    if (rc == ERR_NONE) rc = check_records_present(data, offset);
     if (rc != ERR_NONE) return rc;
     rc = notify(data, KVL_EVENT_BEFORE_ADD, record, 0);
     if (rc != ERR_NONE) return rc;

@@ -22,7 +22,7 @@ uint32_t open_index(IndexControlRecord *ix, uint32_t open_flags) {
         ix->os_handle = 0;
         return rc;
     }
-    ix->state &= ~KVL_STATE_CHANGED;
+    ix->state &= ~(KVL_STATE_CHANGED | KVL_STATE_TREE_SUSPECT);
     rc = read_header(ix);
     if (rc != ERR_NONE) {
         if (close_handle(ix) != ERR_NONE) ix->os_handle = 0;
@@ -66,6 +66,7 @@ uint32_t zap_index(IndexControlRecord *ix) {
     header.free_head = 0;
     ix->buffered_node = KVL_NO_NODE;
     ix->state |= KVL_STATE_CHANGED;
+    ix->state &= ~KVL_STATE_TREE_SUSPECT;  // an empty tree is a sound one
     reset_position(ix);  // the old position names nodes that are gone
     return flush_header(ix);
 }

@@ -1,6 +1,11 @@
 // index_header.cc - reading, writing and flushing the header of an open
 // index, and the changes-pending bit that tells a later opener whether the
 // last changes reached the header.
+//
+// The bit goes to the disk, and is forced there, before the first tree
+// change after a flush, not after it: a process that dies, or a write
+// that fails, between the two would otherwise leave a changed tree under
+// a header that says all is well.
 #include "engine/index/index_header.h"
 
 #include "engine/core/internal.h"
@@ -47,12 +52,20 @@ uint32_t flush_header(IndexControlRecord *ix) {
     if (ix->state & KVL_STATE_READ_ONLY) return ERR_READ_ONLY;
     IndexHeader &header = ix->header;
     const uint8_t pending_before = header.state & KVL_IX_STATE_PENDING;
+    // The nodes of the changes reach the disk before the header that
+    // clears their mark: a power loss in between keeps the mark.
+    if (pending_before) {
+        const uint32_t synced = KvlUpdateDirEntry(ix->os_handle, ix->file_layer);
+        if (synced != ERR_NONE) return synced;
+    }
     const DateTimeRecord now = local_date_time();
     header.day = now.day;
     header.month = now.month;
     header.year = now.year;
     ++header.flush_count;
-    header.state &= uint8_t(~KVL_IX_STATE_PENDING);
+    // A tree that a failed change may have left half done keeps its mark
+    // until a rebuild or an empty index replaces it.
+    if (!(ix->state & KVL_STATE_TREE_SUSPECT)) header.state &= uint8_t(~KVL_IX_STATE_PENDING);
     uint32_t rc = write_header_head(ix);
     if (rc == ERR_NONE) rc = KvlUpdateDirEntry(ix->os_handle, ix->file_layer);
     if (rc != ERR_NONE) {
@@ -63,11 +76,14 @@ uint32_t flush_header(IndexControlRecord *ix) {
     return ERR_NONE;
 }
 
-uint32_t note_key_change(IndexControlRecord *ix) {
+uint32_t mark_changes_pending(IndexControlRecord *ix) {
     ix->state |= KVL_STATE_CHANGED;
     if (ix->header.state & KVL_IX_STATE_PENDING) return ERR_NONE;
     ix->header.state |= KVL_IX_STATE_PENDING;
-    return write_header_head(ix);
+    uint32_t rc = write_header_head(ix);
+    if (rc == ERR_NONE) rc = KvlUpdateDirEntry(ix->os_handle, ix->file_layer);
+    if (rc != ERR_NONE) ix->header.state &= uint8_t(~KVL_IX_STATE_PENDING);
+    return rc;
 }
 
 }  // namespace kvl::ix

@@ -27,10 +27,14 @@ uint32_t write_header_head(IndexControlRecord *ix);
 // header marked changed and the pending bit as it was.
 uint32_t flush_header(IndexControlRecord *ix);
 
-// After a key store or delete, whatever its outcome: the header counts as
-// changed, and the first change after a flush puts the changes-pending bit
-// on disk at once.  Returns that write's result (0 when none was needed).
-uint32_t note_key_change(IndexControlRecord *ix);
+// Before a key store or delete, and before a rebuild writes its first
+// node: the header counts as changed, and the first change after a flush
+// puts the changes-pending bit on disk and forces it there, so that no
+// tree change can reach the disk without the mark that tells a later
+// opener (8318) to rebuild.  Returns that write's result (0 when none was
+// needed); on a failure the bit stays clear in the image, the tree must
+// not be touched, and the next change tries again.
+uint32_t mark_changes_pending(IndexControlRecord *ix);
 
 // True when a tree operation can trust the header's node size, key length
 // and keys per node to keep every access inside a node.

@@ -7,6 +7,7 @@
 
 #include "engine/core/internal.h"
 #include "engine/index/index_header.h"
+#include "engine/index/node_io.h"
 #include "engine/index/slots.h"
 
 namespace kvl::ix {
@@ -41,9 +42,22 @@ uint32_t change_key(IndexControlRecord *ix, uint32_t function, const void *key,
                     uint32_t record_number) {
     if (!ix || !key) return ERR_NULL_PARAMETER;
     if (ix->state & KVL_STATE_READ_ONLY) return ERR_READ_ONLY;
-    const uint32_t rc = call(ix, function, const_cast<void *>(key), record_number);
-    const uint32_t written = note_key_change(ix);
-    return rc != ERR_NONE ? rc : written;
+    const bool first_change = !(ix->header.state & KVL_IX_STATE_PENDING);
+    const uint32_t marked = mark_changes_pending(ix);
+    if (marked != ERR_NONE) return marked;
+    ix->state &= ~kStateNodeWritten;
+    uint32_t rc = call(ix, function, const_cast<void *>(key), record_number);
+    // A change that failed after it wrote a node may have stopped between
+    // the writes of a split or merge: the tree keeps its mark.
+    if (rc != ERR_NONE && (ix->state & kStateNodeWritten)) ix->state |= KVL_STATE_TREE_SUSPECT;
+    ix->state &= ~kStateNodeWritten;
+    // The header on disk also shows the tree as the first change left it,
+    // as it always has; its mark was there before the change.
+    if (first_change) {
+        const uint32_t written = write_header_head(ix);
+        if (rc == ERR_NONE) rc = written;
+    }
+    return rc;
 }
 
 uint32_t key_for_record(IndexControlRecord *ix, void *key, uint32_t record_number,

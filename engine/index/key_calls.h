@@ -21,8 +21,10 @@ uint32_t equal_key(IndexControlRecord *ix, void *key, uint32_t *record_number);
 uint32_t equal_or_greater_key(IndexControlRecord *ix, void *key, uint32_t *record_number);
 uint32_t equal_or_lesser_key(IndexControlRecord *ix, void *key, uint32_t *record_number);
 
-// KvlIx4StoreKey / KvlIx4DeleteKey: tree-manager function 1 or 2, then the
-// changes-pending protocol whatever the outcome.
+// KvlIx4StoreKey / KvlIx4DeleteKey: the changes-pending mark first (a
+// failure to put it on disk is returned and the tree is not touched), then
+// tree-manager function 1 or 2, then, after the first change since a
+// flush, the header once more with the tree as it now stands.
 uint32_t store_key(IndexControlRecord *ix, const void *key, uint32_t record_number);
 uint32_t remove_key(IndexControlRecord *ix, const void *key, uint32_t record_number);
 

@@ -55,9 +55,9 @@ uint32_t build_key(IndexControlRecord *index, void *record, void *key) {
 // ---- keys whose change reported a failure -------------------------------
 //
 // A key store or delete that reports a failure may still have changed the
-// tree: the tree change is written first, the changes-pending mark in the
-// header after it, and a failure of that second write is reported too.  So
-// after a failure the code below looks at the index before it acts, rather
+// tree: a split or merge writes several nodes, and a failure after the
+// first of them is reported with the tree as far as it got.  So after a
+// failure the code below looks at the index before it acts, rather
 // than leave a key that points at a record taken back again (the next
 // append would reuse its number) or lose a key it believes still there.
 

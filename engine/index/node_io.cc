@@ -63,6 +63,7 @@ uint32_t write_node(IndexControlRecord *ix, uint32_t number, uint8_t *image) {
     std::memset(image + used, 0, layout.node_size - used);
     if (image != ix->node && ix->buffered_node == number) ix->buffered_node = KVL_NO_NODE;
     rc = write_at(ix->file_layer, ix->os_handle, image, layout.node_size, offset);
+    if (rc == ERR_NONE || rc == KVL_WIN_HANDLE_DISK_FULL) ix->state |= kStateNodeWritten;
     if (image == ix->node) ix->buffered_node = rc == ERR_NONE ? number : KVL_NO_NODE;
     return rc;
 }

@@ -27,6 +27,12 @@ uint32_t read_node(IndexControlRecord *ix, uint32_t number);
 // 1 to keys per node (8512).
 uint32_t read_tree_node(IndexControlRecord *ix, uint32_t number);
 
+// Engine-private handle state bit: set by every node write that changed
+// bytes in the file (a write that succeeded, or a short one, 39); a write
+// the system refused outright wrote nothing.  The key calls clear it
+// before a change and read it after a failed one.
+constexpr uint32_t kStateNodeWritten = 0x0200u;
+
 // Writes a node image (the node buffer or another node-size block): the
 // bytes past its used part are zeroed first.  8509 for node 0.  Writing the
 // node buffer makes it the buffered node; writing another image over the

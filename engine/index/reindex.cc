@@ -5,9 +5,13 @@
 // up on every way out: the work file is closed and deleted (unless the
 // handle keeps it), and the progress callback hears 0 once more.  A rebuild
 // that fails leaves the index unusable until it is rebuilt again; its header
-// in memory is not changed until the tree is complete.
+// in memory is not changed until the tree is complete, and the one on disk
+// carries the changes-pending mark from before the first node is written,
+// so the next open says so (8318).
 #include "engine/index/key_compare.h"
 #include "engine/index/reindex_job.h"
+
+#include "engine/index/index_header.h"
 #include "engine/index/slots.h"
 
 namespace kvl::reindex {
@@ -87,6 +91,7 @@ uint32_t finish(Job &job) {
     header.free_head = 0;
     ix->state &= ~(KVL_STATE_FILE_SHARED | KVL_STATE_HEADER_SHARED);
     ix->state |= KVL_STATE_CHANGED;
+    ix->state &= ~KVL_STATE_TREE_SUSPECT;
     ix->buffered_node = KVL_NO_NODE;
     ix->current_node = 0;
     ix->current_slot = 0;
@@ -107,6 +112,11 @@ uint32_t rebuild(Job &job, uint32_t fill_percent) {
         job.byte_order = ByteOrder(job.index->header, compared, table);
         job.byte_order_known = true;
     }
+    // The old tree is overwritten node by node: a rebuild cut short must
+    // leave the file marked, never an old header over new nodes.
+    rc = ix::mark_changes_pending(job.index);
+    if (rc != ERR_NONE) return rc;
+    job.index->state |= KVL_STATE_TREE_SUSPECT;  // until finish() completes the tree
     if (job.data->header.record_count != 0) {
         set_limits(job);
         ix::fill_highest_key(job.index, job.highest, 1);

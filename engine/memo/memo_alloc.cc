@@ -133,11 +133,11 @@ uint32_t memo_add(DataControlRecord *data, uint32_t reserved_size, uint32_t data
     if (rc != ERR_NONE) return rc;
     uint32_t start = 0;
     rc = block_start(data, layout, run.block, &start);
+    if (rc == ERR_NONE) rc = note_memo_change(data);
     if (rc != ERR_NONE) return rc;
 
     const uint32_t head[2] = {memo_signature(data), static_cast<uint32_t>(needed)};
     rc = memo_write(data, start, head, sizeof head);
-    if (rc == ERR_NONE) rc = note_memo_change(data);
     if (rc != ERR_NONE) return rc;
     const bool reserve_only = mode == KVL_MEMO_RESERVE_ONLY;
     if (!reserve_only) {
@@ -172,6 +172,7 @@ uint32_t memo_delete(DataControlRecord *data, uint32_t block) {
 
     const uint64_t size = sizes_in_bytes(data) ? bytes : blocks;
     if (size > UINT32_MAX) return ERR_FILE_LIMIT;
+    if ((rc = note_memo_change(data)) != ERR_NONE) return rc;
     const uint32_t head[2] = {data->memo_header.next_free, static_cast<uint32_t>(size)};
     rc = memo_write(data, start, head, sizeof head);
     if (rc != ERR_NONE) return rc;
@@ -179,7 +180,7 @@ uint32_t memo_delete(DataControlRecord *data, uint32_t block) {
               static_cast<int64_t>(bytes) - kBlockHeaderSize);  // a failed fill is not reported
     data->memo_header.next_free = block;
     data->memo_state |= KVL_MEMO_STATE_CHANGED;
-    return note_memo_change(data);
+    return ERR_NONE;
 }
 
 }  // namespace kvl

@@ -127,7 +127,11 @@ uint32_t note_memo_change(DataControlRecord *data) {
     if (data->header.incomplete & KVL_DBF_MEMO_UNFLUSHED) return ERR_NONE;
     data->header.incomplete |= KVL_DBF_MEMO_UNFLUSHED;
     data->state |= KVL_STATE_CHANGED;
-    return write_header_image(data);
+    uint32_t rc = write_unfinished_flags(data);
+    if (rc == ERR_NONE) rc = KvlUpdateDirEntry(data->os_handle, data->file_layer);
+    if (rc != ERR_NONE)
+        data->header.incomplete &= static_cast<uint8_t>(~KVL_DBF_MEMO_UNFLUSHED);
+    return rc;
 }
 
 }  // namespace kvl

@@ -136,9 +136,12 @@ uint32_t memo_write_word(const DataControlRecord *data, uint64_t position, uint3
 uint32_t zero_fill(const DataControlRecord *data, const MemoLayout &layout, uint32_t block,
                    uint64_t offset, int64_t count);
 
-// The first memo change after a data header flush sets bit 1 of data header
-// byte 14 and writes the data header at once; the data header is marked
-// changed so that its next flush (or close) writes the bit cleared again.
+// Called before a memo add or delete writes anything: the first
+// memo change after a data header flush sets bit 1 of data header byte 14,
+// writes that byte and forces it to the disk, so that a memo file a crash
+// left half changed opens with 8318; the data header is marked changed so
+// that its next flush (or close) writes the bit cleared again.  A failure
+// leaves the bit clear and must stop the change.
 uint32_t note_memo_change(DataControlRecord *data);
 
 // ---- memo_name.cc --------------------------------------------------------

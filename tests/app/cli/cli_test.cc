@@ -218,7 +218,7 @@ TEST_F(CliTest, FailuresExitNonZeroWithOneLine) {
         int status;
         std::string says;
     } cases[] = {
-        {none, {"search"}, 1, "ChkREG.DBF (error 2)"},
+        {none, {"search"}, 1, "ChkREG.DBF is missing"},
         {none, {"export", "x.csv"}, 1, "ChkREG.DBF"},
         {none, {"import", "x.csv"}, 1, "ChkREG.DBF"},
         {none, {"reindex"}, 1, "ChkREG.DBF"},
@@ -250,7 +250,7 @@ TEST_F(CliTest, FailuresExitNonZeroWithOneLine) {
     CliRun run = cli({"search", "--order", "vendor-name"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(one_error_line(run));
-    EXPECT_NE(run.err.find("ChkRNAM.IX4 (error 2)"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("ChkRNAM.IX4 is missing"), std::string::npos) << run.err;
     EXPECT_EQ(cli({"search", "--order", "amount"}).status, 0);  // other orders still work
     fs::rename(dir_->path("ChkRNAM.IX4.aside"), dir_->path("ChkRNAM.IX4"));
 }

@@ -5,9 +5,12 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QFile>
 #include <memory>
 
 #include "app/ui/about_dialog.h"
@@ -115,6 +118,54 @@ private slots:
         QTest::keyClick(&about, Qt::Key_Return);  // Enter is OK
         QVERIFY(!about.isVisible());
         QCOMPARE(about.result(), 1);
+    }
+
+    // A file that did not open: a notice once, naming it, that blocks
+    // nothing; the search dialog still searches what did open.
+    void open_notice_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("remove");  // else cut to 100 bytes
+        QTest::addColumn<QString>("says");
+        QTest::newRow("all files open") << "" << false << "";
+        QTest::newRow("name index missing")
+            << "ChkRNAM.IX4" << true << "ChkRNAM.IX4 is missing: Vendor Name searches list nothing";
+        QTest::newRow("data file damaged")
+            << "ChkREG.DBF" << false << "ChkREG.DBF is damaged (error 38): every search lists nothing";
+    }
+
+    void open_notice() {
+        QFETCH(QString, file);
+        QFETCH(bool, remove);
+        QFETCH(QString, says);
+        reg_->set().close();
+        if (remove) {
+            QVERIFY(QFile::remove(reg_->path(file)));
+        } else if (!file.isEmpty()) {
+            QFile f(reg_->path(file));
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.resize(40 * 1024) && f.resize(100));
+        }
+        reg_->set().open();
+        MainWindow window(reg_->set());
+        window.show();
+        SearchDialog search(reg_->set(), &window);
+        search.show();
+        window.show_open_notice();
+        window.show_open_notice();
+        const QList<QMessageBox *> boxes = window.findChildren<QMessageBox *>("openNotice");
+        if (says.isEmpty()) {
+            QCOMPARE(boxes.size(), 0);
+            return;
+        }
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(boxes[0]->isVisible());
+        QCOMPARE(boxes[0]->windowModality(), Qt::NonModal);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QVERIFY2(boxes[0]->text().contains(says), qPrintable(boxes[0]->text()));
+        QCOMPARE(reg_->set().is_open(), true);
+        QCOMPARE(reg_->set().data_open(), file != "ChkREG.DBF");
+        QPointer<QMessageBox> box = boxes[0];
+        QTest::keyClick(box, Qt::Key_Return);
+        QVERIFY(!box || !box->isVisible());
     }
 
     void menu_opens_modal_dialogs() {
