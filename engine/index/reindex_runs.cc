@@ -2,18 +2,19 @@
 //
 // Records are read in batches of B; each record's key and record number
 // become one entry.  A run holds S = B x (batches per run) entries; it is
-// sorted in memory (by the handle's run sort, or the quicksort below), padded
-// with highest entries to S, and appended to the work file, so run r starts
-// at r x S x (L + 4).  Records the key builder filters out (8610) get no
-// entry; a run that ends up empty is not written.
+// sorted in memory (by the handle's run sort, or the built-in quicksort of
+// reindex_quicksort.h), padded with highest entries to S, and appended to
+// the work file, so run r starts at r x S x (L + 4).  Records the key
+// builder filters out (8610) get no entry; a run that ends up empty is not
+// written.
 #include <algorithm>
 
 #include "engine/index/reindex_job.h"
+#include "engine/index/reindex_quicksort.h"
 
 namespace kvl::reindex {
 namespace {
 
-constexpr uint32_t kMaxPendingRanges = 256;
 constexpr uint8_t kReindexMarker = 'U';
 
 struct RunBuffers {
@@ -133,78 +134,13 @@ uint32_t build_runs(Job &job) {
     return ERR_NONE;
 }
 
-// Quicksort of fixed-size entries under the handle's compare (flag 1):
-// middle pivot, partition from both ends, the larger part waits on a stack
-// of at most 256 ranges while the smaller one is sorted first.  Runs that
-// arrive in strictly ascending order cost one compare an entry.
-uint32_t sort_run(IndexControlRecord *index, void *entries_in, uint32_t count) {
-    if (count < 2) return ERR_NONE;
+// The built-in run sort under the handle's compare (flag 1).
+uint32_t sort_run(IndexControlRecord *index, void *entries, uint32_t count) {
     const uint32_t size = index->header.key_length + 4;
-    auto *entries = static_cast<uint8_t *>(entries_in);
-    auto at = [&](uint32_t i) { return entries + uint64_t{i} * size; };
-    auto less = [&](const uint8_t *a, const uint8_t *b) {
-        return ix::compare_keys(index, a, b, 1) < 0;
-    };
-
-    if (!(index->state & KVL_STATE_NO_RUN_CHECK)) {
-        uint32_t i = 1;
-        while (i < count && less(at(i - 1), at(i))) ++i;
-        if (i == count) return ERR_NONE;
-    }
-
-    uint8_t pivot[KVL_MAX_KEY_LENGTH + 4], swap[KVL_MAX_KEY_LENGTH + 4];
-    struct Range { uint32_t lo, hi; } pending[kMaxPendingRanges];
-    uint32_t depth = 0, deepest = 0;
-    uint32_t lo = 0, hi = count - 1;
-    for (;;) {
-        while (lo < hi) {
-            std::memcpy(pivot, at(lo + (hi - lo) / 2), size);
-            int64_t i = lo, j = hi;
-            while (i <= j) {
-                while (i <= hi && less(at(static_cast<uint32_t>(i)), pivot)) ++i;
-                while (j >= static_cast<int64_t>(lo) && less(pivot, at(static_cast<uint32_t>(j)))) --j;
-                if (i <= j) {
-                    if (i != j) {
-                        std::memcpy(swap, at(static_cast<uint32_t>(i)), size);
-                        std::memcpy(at(static_cast<uint32_t>(i)), at(static_cast<uint32_t>(j)), size);
-                        std::memcpy(at(static_cast<uint32_t>(j)), swap, size);
-                    }
-                    ++i;
-                    --j;
-                }
-            }
-            // Parts [lo, j] and [i, hi]; j may be lo - 1.
-            Range left{lo, j < static_cast<int64_t>(lo) ? lo : static_cast<uint32_t>(j)};
-            Range right{static_cast<uint32_t>(i), hi};
-            bool left_empty = j < static_cast<int64_t>(lo);
-            bool right_empty = i > static_cast<int64_t>(hi);
-            uint64_t left_size = left_empty ? 0 : left.hi - left.lo + 1;
-            uint64_t right_size = right_empty ? 0 : right.hi - right.lo + 1;
-            Range smaller = left, larger = right;
-            bool larger_empty = right_empty, smaller_empty = left_empty;
-            if (left_size > right_size) {
-                smaller = right;
-                larger = left;
-                larger_empty = left_empty;
-                smaller_empty = right_empty;
-            }
-            if (!larger_empty && larger.lo < larger.hi) {
-                if (depth == kMaxPendingRanges) return ERR_REINDEX_DEPTH;
-                pending[depth++] = larger;
-                deepest = std::max(deepest, depth);
-            }
-            if (smaller_empty) break;
-            lo = smaller.lo;
-            hi = smaller.hi;
-        }
-        if (depth == 0) break;
-        Range next = pending[--depth];
-        lo = next.lo;
-        hi = next.hi;
-    }
-    uint32_t level = std::min<uint32_t>(deepest, 255);
-    if (level > index->search_scratch) index->search_scratch = static_cast<uint8_t>(level);
-    return ERR_NONE;
+    return quicksort_entries(index, static_cast<uint8_t *>(entries), size, count,
+                             [index](const uint8_t *a, const uint8_t *b) {
+                                 return ix::compare_keys(index, a, b, 1) < 0;
+                             });
 }
 
 }  // namespace kvl::reindex
