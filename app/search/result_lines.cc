@@ -2,6 +2,8 @@
 // that places the subtotals.
 #include "app/search/result_lines.h"
 
+#include <cstring>
+
 #include "app/store/field_text.h"
 
 namespace ledgrove {
@@ -73,24 +75,41 @@ Field group_field(SortOrder order) {
     return Field::CHKDATE;
 }
 
+// Copies text into out, cut or padded with spaces to exactly width; returns
+// the end.
+char *put_fixed(char *out, std::string_view text, std::size_t width) {
+    const std::size_t n = text.size() < width ? text.size() : width;
+    std::memcpy(out, text.data(), n);
+    std::memset(out + n, ' ', width - n);
+    return out + width;
+}
+
 // Fills line with the record's line; the caller's buffer is reused so a long
-// scan does not allocate a string per record.
+// scan does not allocate a string per record.  The columns before the amount
+// are laid out in a buffer of their fixed width, then the amount follows.
 void build_record_line(const CheckRecord &record, double amount, std::string &line) {
-    line.clear();
-    append_fixed(line, field_text(record.CHKID), sizeof record.CHKID);
-    line += ' ';
-    append_fixed(line, display_date(field_text(record.CHKDATE)), kDisplayDateWidth);
-    line += ' ';
-    append_fixed(line, field_text(record.VENDORID), sizeof record.VENDORID);
-    line += ' ';
-    append_fixed(line, field_text(record.NAME), sizeof record.NAME);
-    line += ' ';
-    append_fixed(line, field_text(record.POID), sizeof record.POID);
-    line += ' ';
-    append_fixed(line, field_text(record.DESC), sizeof record.DESC);
-    line += ' ';
+    char columns[kAmountColumn];
+    char *at = columns;
+    at = put_fixed(at, field_text(record.CHKID), sizeof record.CHKID);
+    *at++ = ' ';
+    at = put_fixed(at, display_date(field_text(record.CHKDATE)), kDisplayDateWidth);
+    *at++ = ' ';
+    at = put_fixed(at, field_text(record.VENDORID), sizeof record.VENDORID);
+    *at++ = ' ';
+    at = put_fixed(at, field_text(record.NAME), sizeof record.NAME);
+    *at++ = ' ';
+    at = put_fixed(at, field_text(record.POID), sizeof record.POID);
+    *at++ = ' ';
+    at = put_fixed(at, field_text(record.DESC), sizeof record.DESC);
+    *at++ = ' ';
+    line.assign(columns, static_cast<std::size_t>(at - columns));
     line += display_amount(amount);
 }
+
+static_assert(sizeof(CheckRecord::CHKID) + sizeof(CheckRecord::VENDORID) +
+                  sizeof(CheckRecord::NAME) + sizeof(CheckRecord::POID) +
+                  sizeof(CheckRecord::DESC) + kDisplayDateWidth + 6 ==
+              kAmountColumn);
 
 }  // namespace
 

@@ -24,7 +24,8 @@ std::string without(std::string_view text, char c) {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-bool is_blank(char c) { return c != '\0' && std::strchr(" \t\n\v\f\r", c) != nullptr; }
+// Space, tab, line feed, vertical tab, form feed, carriage return.
+bool is_blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // A part of a stored date; positions past the end give an empty or short part.
 std::string_view date_part(std::string_view stored, std::size_t pos, std::size_t len) {
@@ -194,6 +195,16 @@ std::string display_date(std::string_view stored) {
 }
 
 std::string display_month(std::string_view stored) {
+    if (stored.size() >= 6) {
+        // A whole month part, padded in place as in display_date.
+        char out[7];
+        const char *month = stored.data() + 4;
+        out[0] = month[1] == ' ' ? '0' : month[0];
+        out[1] = month[1] == ' ' ? month[0] : month[1];
+        out[2] = '/';
+        std::memcpy(out + 3, stored.data(), 4);
+        return std::string(out, sizeof out);
+    }
     return zero_pad_two_digits(std::string(date_part(stored, 4, 2))) + "/" +
            std::string(date_part(stored, 0, 4));
 }

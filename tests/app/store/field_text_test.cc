@@ -239,6 +239,17 @@ TEST(FieldText, DisplayFormsEqualTheirDefinitions) {
         for (char &c : stored) c = characters[random() % characters.size()];
         ASSERT_EQ(display_date(stored), date_by_definition(stored)) << stored;
     }
+    auto month_by_definition = [](const std::string &stored) {
+        auto part = [&](std::size_t pos, std::size_t len) {
+            return pos < stored.size() ? stored.substr(pos, len) : std::string();
+        };
+        return zero_pad_two_digits(part(4, 2)) + "/" + part(0, 4);
+    };
+    for (int i = 0; i < 5000; ++i) {
+        std::string stored(random() % 11, ' ');
+        for (char &c : stored) c = characters[random() % characters.size()];
+        ASSERT_EQ(display_month(stored), month_by_definition(stored)) << stored;
+    }
 }
 
 // Short numbers are read without from_chars; every number must still read
