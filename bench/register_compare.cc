@@ -21,9 +21,9 @@
 // machine falls on both alike.  Times are wall-clock seconds, or with --cpu
 // the process's user plus system time (steadier on a busy machine).
 //
-// SQLite runs as a developer would set it up for this work: its defaults,
-// but no fsync at commit (Ledgrove's import does not sync either) and the
-// same memory that Ledgrove's rebuild may use as page cache.
+// SQLite runs as a developer would set it up for this work: its defaults
+// (so its commits sync to the disk, as Ledgrove's import and rebuild do),
+// with the same memory that Ledgrove's rebuild may use as page cache.
 //
 // The list fill is the search dialog's own (built with the desktop
 // program): the Date search run from the dialog, its list filled, laid out
@@ -306,7 +306,6 @@ private:
     void open() {
         if (db_) return;
         if (sqlite3_open(path_.c_str(), &db_) != SQLITE_OK) fail("cannot open " + path_);
-        exec("PRAGMA synchronous = OFF");
         exec("PRAGMA cache_size = -" + std::to_string(cache_kib_));
     }
     void close() {
