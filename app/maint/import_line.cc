@@ -2,6 +2,7 @@
 #include "app/maint/import_line.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -19,7 +20,9 @@ template <std::size_t N>
 void set_column(char (&field)[N], std::string_view line, CsvColumn column) {
     const std::string_view text = line.substr(column.start, column.width);
     const std::size_t n = std::min(text.size(), N);
-    for (std::size_t i = 0; i < N; ++i) field[i] = i < n ? comma_for_stand_in(text[i]) : ' ';
+    std::memcpy(field, text.data(), n);
+    std::memset(field + n, ' ', N - n);
+    for (std::size_t i = 0; i < n; ++i) field[i] = comma_for_stand_in(field[i]);
 }
 
 // The stored date: year, month and day columns as they stand, one after
@@ -57,10 +60,15 @@ ImportLineStatus parse_import_line(std::string_view line, CheckRecord &record) {
 
     std::string_view amount_text = line.substr(csv_columns::kAmount);
     amount_text = amount_text.substr(0, amount_text.find_first_of(std::string_view("]\r\0", 3)));
-    std::string amount_copy(amount_text);
-    std::replace(amount_copy.begin(), amount_copy.end(), kCsvCommaStandIn, ',');
-    ParsedNumber amount = scan_number(amount_copy);
-    if (!amount.has_number || !is_blank(std::string_view(amount_copy).substr(amount.used)))
+    // Stand-ins read as commas; a copy is made only where there is one.
+    std::string amount_copy;
+    if (amount_text.find(kCsvCommaStandIn) != std::string_view::npos) {
+        amount_copy.assign(amount_text);
+        std::replace(amount_copy.begin(), amount_copy.end(), kCsvCommaStandIn, ',');
+        amount_text = amount_copy;
+    }
+    ParsedNumber amount = scan_number(amount_text);
+    if (!amount.has_number || !is_blank(amount_text.substr(amount.used)))
         return ImportLineStatus::NoAmount;
     std::optional<std::string> stored = stored_amount(amount.value);
     if (!stored) return ImportLineStatus::AmountTooLarge;

@@ -1,8 +1,6 @@
 // record_id.cc - base-36 record ids.
 #include "app/store/record_id.h"
 
-#include "app/store/field_text.h"
-
 namespace ledgrove {
 namespace {
 
@@ -20,12 +18,11 @@ int digit_value(char c) {
 
 std::optional<std::string> record_id_text(std::uint64_t counter) {
     if (counter > kMaxRecordId) return std::nullopt;
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), kDigits[counter % 36]);
-        counter /= 36;
-    } while (counter);
-    return spaces_to_zeros(right_justify(digits, kIdWidth));
+    // Six base-36 digits, leading zeros included: below 36^6 the counter
+    // never needs more, and never fewer are written.
+    char digits[kIdWidth];
+    for (std::size_t i = kIdWidth; i-- > 0; counter /= 36) digits[i] = kDigits[counter % 36];
+    return std::string(digits, kIdWidth);
 }
 
 std::optional<std::uint64_t> parse_record_id(std::string_view text) {
