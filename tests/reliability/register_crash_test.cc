@@ -43,7 +43,7 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kRecordsBefore = 700;
 constexpr std::size_t kImported = 500;
 constexpr int kKillsWanted = 50;  // kills that landed inside the operation
-constexpr int kMostTrials = 120;
+constexpr int kMostTrials = 200;
 constexpr int kFullCheckEvery = 4;
 
 // Writes `n` demo checks (seeded) as a register CSV file.
@@ -276,8 +276,9 @@ KillStats kill_at_random_moments(const std::function<bool(const std::string &)> 
     }
     KillStats stats;
     // Moments spread evenly over the running time, in an order that mixes
-    // early and late ones, stretched a little each round in case the
-    // machine is slower now.
+    // early and late ones.  A run that ends before its kill says the
+    // machine is faster now than when it was timed: later moments are
+    // spread over that run's shorter time.
     for (; stats.trials < kMostTrials && stats.killed < kKillsWanted; ++stats.trials) {
         const double fraction = ((stats.trials * 37) % kKillsWanted + 0.5) / kKillsWanted;
         const auto delay = std::chrono::duration<double>(seconds * fraction);
@@ -288,10 +289,13 @@ KillStats kill_at_random_moments(const std::function<bool(const std::string &)> 
             ADD_FAILURE() << name << ": the child did not start";
             break;
         }
+        const auto began = Clock::now();
         std::this_thread::sleep_for(delay);
         ::kill(child.pid, SIGKILL);
         int status = 0;
-        if (!finished_by_itself(child.pid, &status)) {
+        if (finished_by_itself(child.pid, &status)) {
+            seconds = std::min(seconds, std::chrono::duration<double>(Clock::now() - began).count());
+        } else {
             if (WIFSIGNALED(status)) ++stats.killed;
             else ADD_FAILURE() << name << ": the child failed on its own (" << status << ")";
         }
