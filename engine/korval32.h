@@ -290,6 +290,9 @@ typedef struct FileLayerTable {
 #define KVL_STATE_OPEN_MASK 0x98u     /* open flags copied into the state */
 #define KVL_STATE_TREE_SUSPECT 0x0100u  /* index, engine: a tree change failed part way;
                                            flushes keep the changes-pending bit (8318) */
+#define KVL_STATE_RECORDS_PRESENT 0x0100u /* data, engine: the file holds every record its
+                                           count names (looked at before the first append
+                                           after an open or a header re-read) */
 #define KVL_STATE_NO_RUN_CHECK 0x2000u  /* index: rebuild sorts every run */
 #define KVL_STATE_KEEP_WORK 0x4000u     /* index: rebuild keeps its work file */
 #define KVL_STATE_NO_MERGE 0x8000u      /* index: deletes never merge nodes */

@@ -38,11 +38,6 @@ uint32_t write_unfinished_flags(const DataControlRecord *data);
 
 // ---- records (record_position.cc) ---------------------------------------
 
-// Engine-private state bit: the file was found to hold every record its
-// count names (looked at before the first append after an open or a header
-// re-read; appends and flushes keep it true).
-constexpr uint32_t kStateRecordsPresent = 0x0100u;
-
 inline bool is_read_only(const DataControlRecord *data) {
     return (data->state & KVL_STATE_READ_ONLY) != 0;
 }

@@ -98,7 +98,7 @@ uint32_t data_read_header(DataControlRecord *data) {
         fresh.record_length != data->header.record_length)
         return ERR_NOT_DATA_FILE;
     data->header = fresh;
-    data->state &= ~kStateRecordsPresent;
+    data->state &= ~KVL_STATE_RECORDS_PRESENT;
     if (data->memo_os_handle != 0) rc = KvlMemoReadHeader(data);
     if (data->header.incomplete & kUnfinished) rc = ERR_INCOMPLETE_WRITE;
     return rc;

@@ -109,7 +109,7 @@ uint32_t data_open(DataControlRecord *data, uint32_t open_flags) {
     }
 
     data->kind |= KVL_KIND_DATA;
-    data->state &= ~kStateRecordsPresent;
+    data->state &= ~KVL_STATE_RECORDS_PRESENT;
     data->field_count = count;
     if (!keep_names) upper_case_names(data);
     data->state |= open_flags & KVL_STATE_OPEN_MASK;

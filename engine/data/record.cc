@@ -53,12 +53,12 @@ uint32_t count_appended(DataControlRecord *data, uint32_t *record_number) {
 // read of the missing records gives.  Looked at before the first append
 // after an open or a header re-read; later appends follow on from it.
 uint32_t check_records_present(DataControlRecord *data, uint64_t end) {
-    if (data->state & kStateRecordsPresent) return ERR_NONE;
+    if (data->state & KVL_STATE_RECORDS_PRESENT) return ERR_NONE;
     uint32_t length = 0;
     const uint32_t rc = file_length(data->file_layer, data->os_handle, &length);
     if (rc != ERR_NONE) return rc;
     if (length < end) return KVL_WIN_HANDLE_EOF;
-    data->state |= kStateRecordsPresent;
+    data->state |= KVL_STATE_RECORDS_PRESENT;
     return ERR_NONE;
 }
 
