@@ -127,7 +127,7 @@ std::string grouped_cents(std::int64_t cents) {
     std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(cents)
                                        : static_cast<std::uint64_t>(cents);
     std::string fraction = std::to_string(magnitude % 100);
-    if (fraction.size() < 2) fraction.insert(0, "0");
+    if (fraction.size() < 2) fraction = "0" + fraction;
     std::string integer = std::to_string(magnitude / 100);
     std::string out = negative ? "-" : "";
     const std::size_t first = integer.size() % 3 ? integer.size() % 3 : 3;

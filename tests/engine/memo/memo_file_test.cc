@@ -147,7 +147,9 @@ TEST(MemoName, LimitsOnTheNameAndExtension) {
         data->memo_max_name = c.max_name;
         std::memcpy(data->memo_extension, c.extension, strnlen(c.extension, 4));
         EXPECT_EQ(KvlMemoCreateFile(data.rec()), c.rc);
-        if (c.rc != 0) EXPECT_EQ(KvlMemoOpenFile(data.rec()), c.rc);
+        if (c.rc != 0) {
+            EXPECT_EQ(KvlMemoOpenFile(data.rec()), c.rc);
+        }
     }
     BareRecord unnamed("");
     EXPECT_EQ(KvlMemoCreateFile(unnamed.rec()), ERR_MEMO_NAME);

@@ -140,7 +140,9 @@ TEST(MemoRead, OffsetsAndCounts) {
         uint32_t count = c.count;
         EXPECT_EQ(KvlMemoGet(table.rec(), block, c.offset, &count, out.data()), c.rc);
         EXPECT_EQ(count, c.delivered);
-        if (c.delivered) EXPECT_EQ(out.substr(0, count), text.substr(c.offset, c.delivered));
+        if (c.delivered) {
+            EXPECT_EQ(out.substr(0, count), text.substr(c.offset, c.delivered));
+        }
         EXPECT_EQ(table->memo_current_block, block);
     }
     uint32_t first = 0, size = 0;
@@ -356,8 +358,9 @@ TEST(MemoStore, RandomOperationsAgainstAModel) {
             ASSERT_GE(block, end) << "memos overlap";
             end = block + blocks_of(text);
         }
-        if (step % 50 == 0)
+        if (step % 50 == 0) {
             for (auto &[block, text] : model) ASSERT_EQ(table.read(block), text);
+        }
     }
     for (auto &[block, text] : model) ASSERT_EQ(table.read(block), text);
 }
