@@ -15,43 +15,23 @@
 #include <memory>
 #include <string>
 
-#include "app/maint/demo_register.h"
-#include "app/maint/empty_data_file.h"
-#include "app/maint/empty_register.h"
 #include "app/maint/import.h"
 #include "app/maint/rebuild.h"
-#include "app/output/csv_file.h"
 #include "app/search/result_list.h"
 #include "app/search/search.h"
-#include "support/temp_dir.h"
+#include "bench/bench_register.h"
 
 namespace {
 
 using namespace ledgrove;
-
-std::size_t check_count() {
-    const char *text = std::getenv("LEDGROVE_BENCH_CHECKS");
-    return text ? std::strtoull(text, nullptr, 10) : 1000000;
-}
+using bench::check_count;
 
 struct BenchRegister {
     kvl_test::TempDir dir;
     DatabaseSet set{dir.root()};
-    std::string csv = dir.path("sample.csv");
+    std::string csv = bench::prepare_sample_register(dir, set);
     bool imported = false;
     bool indexed = false;
-
-    BenchRegister() {
-        CsvFileWriter file;
-        if (file.create(csv) != 0) std::abort();
-        DemoRegister demo(check_count());
-        std::string line;
-        while (demo.next_line(line)) file.write(line);
-        if (file.finish() != 0) std::abort();
-        if (create_empty_data_file(dir.path("empty.dbf")) != 0) std::abort();
-        if (!empty_register(set, dir.path("empty.dbf")).ok()) std::abort();
-        set.open();
-    }
 
     void import() {
         ImportReport report = import_csv(set, csv);

@@ -16,6 +16,7 @@
 namespace {
 
 using namespace ledgrove;
+using app_test::records_of;
 using app_test::S;
 
 // A good line in the register CSV layout, built column by column.
@@ -24,17 +25,6 @@ std::string csv(const std::string &chkid, const std::string &date, const std::st
     std::string line = chkid + "," + date + "," + "V000000001" + "," + name + S(35 - name.size()) +
                        "," + "PO000001" + "," + "DESCRIPTION" + S(24) + "," + amount;
     return line + end;
-}
-
-// The records of the data file, in record-number order.
-std::vector<CheckRecord> records_of(DatabaseSet &set) {
-    std::vector<CheckRecord> records;
-    for (std::uint32_t n = 1; n <= set.data()->header.record_count; ++n) {
-        CheckRecord r;
-        EXPECT_EQ(KvlDataGetRecord(set.data(), n, &r), 0u);
-        records.push_back(r);
-    }
-    return records;
 }
 
 std::string id_of(const CheckRecord &r) { return std::string(r.ID, sizeof r.ID); }

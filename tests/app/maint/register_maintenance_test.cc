@@ -23,6 +23,7 @@ namespace {
 
 using namespace ledgrove;
 namespace fs = std::filesystem;
+using app_test::records_of;
 
 std::size_t listed(DatabaseSet &set, SortOrder order = SortOrder::Date) {
     SearchInputs in;
@@ -30,16 +31,6 @@ std::size_t listed(DatabaseSet &set, SortOrder order = SortOrder::Date) {
     in.to = "20991231";
     ResultList list;
     return search_records(set, order, in, list).line_count;
-}
-
-std::vector<CheckRecord> records_of(DatabaseSet &set) {
-    std::vector<CheckRecord> records;
-    for (std::uint32_t n = 1; n <= set.data()->header.record_count; ++n) {
-        CheckRecord r;
-        EXPECT_EQ(KvlDataGetRecord(set.data(), n, &r), 0u);
-        records.push_back(r);
-    }
-    return records;
 }
 
 TEST(RegisterExport, WritesCheckIdOrderInTheImportForm) {

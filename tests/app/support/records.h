@@ -1,13 +1,18 @@
 // records.h - building check records field by field for the application
-// tests, and runs of spaces for writing expected lines by column.
+// tests, runs of spaces for writing expected lines by column, and reading
+// a register's records back.
 #ifndef LEDGROVE_TESTS_APP_SUPPORT_RECORDS_H
 #define LEDGROVE_TESTS_APP_SUPPORT_RECORDS_H
 
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
 
 #include "app/store/check_record.h"
+#include "app/store/database_set.h"
 
 namespace app_test {
 
@@ -36,6 +41,17 @@ inline ledgrove::CheckRecord make_record(std::string_view chkid, std::string_vie
     put(r.DESC, desc);
     put(r.AMOUNT, amount);
     return r;
+}
+
+// The records of the set's data file, in record-number order.
+inline std::vector<ledgrove::CheckRecord> records_of(ledgrove::DatabaseSet &set) {
+    std::vector<ledgrove::CheckRecord> records;
+    for (std::uint32_t n = 1; n <= set.data()->header.record_count; ++n) {
+        ledgrove::CheckRecord r;
+        EXPECT_EQ(KvlDataGetRecord(set.data(), n, &r), 0u);
+        records.push_back(r);
+    }
+    return records;
 }
 
 }  // namespace app_test
