@@ -8,10 +8,8 @@
 
 namespace ledgrove::cli {
 
-bool wants_help(const Args &args) {
-    for (const std::string &arg : args)
-        if (arg == "--help" || arg == "-h") return true;
-    return false;
+void check_help(const std::string &arg) {
+    if (arg == "--help" || arg == "-h") throw HelpRequested{};
 }
 
 void require_open(const DatabaseSet &set, std::initializer_list<RegisterIndex> indexes) {

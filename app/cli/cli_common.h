@@ -27,13 +27,17 @@ struct Failure : std::runtime_error {
     int status;
 };
 
+// Thrown by a command's option reading at "-h" or "--help" in an option's
+// place (an option's value may be "-h"); main prints the command's help.
+struct HelpRequested {};
+
 [[noreturn]] inline void fail(const std::string &message) { throw Failure(message); }
 [[noreturn]] inline void usage_error(const std::string &message) { throw Failure(message, kUsage); }
 
 using Args = std::vector<std::string>;
 
-// True when the arguments ask for the command's help.
-bool wants_help(const Args &args);
+// Throws HelpRequested when the argument asks for help.
+void check_help(const std::string &arg);
 
 // Fails unless the data file and the given indexes of the open set opened.
 void require_open(const DatabaseSet &set, std::initializer_list<RegisterIndex> indexes);

@@ -68,6 +68,7 @@ ConvertOptions parse_options(const Args &args) {
     std::vector<std::string> operands;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string &option = args[i];
+        check_help(option);
         if (option.size() < 2 || option[0] != '-') {
             operands.push_back(option);
             continue;

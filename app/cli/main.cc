@@ -13,6 +13,7 @@
 #include <exception>
 
 #include "app/cli/commands.h"
+#include "app/cli/terminal_text.h"
 
 namespace ledgrove::cli {
 namespace {
@@ -86,11 +87,12 @@ int run(int argc, char **argv) {
     const Args rest(args.begin() + static_cast<std::ptrdiff_t>(next + 1), args.end());
     for (const Command &command : kCommands) {
         if (name != command.name) continue;
-        if (wants_help(rest)) {
+        try {
+            return command.run(rest);
+        } catch (const HelpRequested &) {
             std::fputs(command.help, stdout);
             return kSuccess;
         }
-        return command.run(rest);
     }
     usage_error("unknown command: " + name + " (try ledgrove-cli --help)");
 }
@@ -100,6 +102,7 @@ int run(int argc, char **argv) {
 
 int main(int argc, char **argv) {
     using namespace ledgrove::cli;
+    use_terminal_locale();
     try {
         return run(argc, argv);
     } catch (const Failure &failure) {

@@ -17,8 +17,10 @@ namespace {
 
 // The one operand of a command that takes exactly `count` of them.
 void expect_operands(const Args &args, std::size_t count, const char *usage) {
-    for (const std::string &arg : args)
+    for (const std::string &arg : args) {
+        check_help(arg);
         if (arg.size() > 1 && arg[0] == '-') usage_error("unknown option: " + arg);
+    }
     if (args.size() != count) usage_error(std::string("usage: ") + usage);
 }
 

@@ -1,9 +1,14 @@
-// search.cc - the index walk shared by the seven searches.
+// search.cc - the index walk shared by the seven searches, and the checks of
+// its inputs.
 #include "app/search/search.h"
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 #include "app/search/result_lines.h"
+#include "app/store/amount_text.h"
+#include "app/store/code_page.h"
 #include "app/store/field_text.h"
 #include "app/store/register_files.h"
 #include "app/ui/control_ids.h"
@@ -25,48 +30,163 @@ std::string read_cut(const SearchPort &port, int id, std::size_t longest) {
     return text;
 }
 
-template <std::size_t N>
-bool contains(const char (&field)[N], const std::string &text) {
-    return text.empty() || field_text(field).find(text) != std::string_view::npos;
-}
+// One match text, ready for the walk: upper-cased once when case does not
+// count.
+class MatchText {
+public:
+    MatchText(const std::string &text, bool match_case)
+        : text_(match_case ? text : register_upper(text)), fold_(!match_case) {}
 
-// The search's amount test; the Amount text is read once per search.
-struct AmountTest {
-    explicit AmountTest(const SearchInputs &in)
-        : active(!in.amount.empty()), op(in.amount_operator), wanted(parse_number(in.amount)) {}
-    bool active;
-    char op;
-    double wanted;
+    template <std::size_t N>
+    bool found_in(const char (&field)[N]) const {
+        if (text_.empty()) return true;
+        const std::string_view value = field_text(field);
+        if (!fold_) return value.find(text_) != std::string_view::npos;
+        char upper[N];
+        std::transform(value.begin(), value.end(), upper,
+                       [](char c) { return register_upper(c); });
+        return std::string_view(upper, value.size()).find(text_) != std::string_view::npos;
+    }
+
+private:
+    std::string text_;
+    bool fold_;
 };
 
-bool amount_passes(const CheckRecord &record, const AmountTest &test) {
-    if (!test.active) return true;
-    const double value = parse_number(field_text(record.AMOUNT));
-    const double wanted = test.wanted;
-    switch (test.op) {
-        case '=': return value == wanted;
-        case '>': return value > wanted;
-        case '<': return value < wanted;
-        default: return false;
+// The search's tests, prepared once per search.
+struct RecordTest {
+    explicit RecordTest(const SearchInputs &in)
+        : name(in.vendor_name, in.match_case),
+          description(in.description, in.match_case),
+          check_id(in.check_id, in.match_case),
+          po_number(in.po_number, in.match_case),
+          vendor_id(in.vendor_id, in.match_case),
+          amount_active(!in.amount.empty()),
+          op(in.amount_operator) {
+        const AmountReading reading = read_amount(in.amount);
+        // Cents over a hundred round exactly as the stored amount's text
+        // parses, so "=" finds the amounts typed.
+        if (reading.status == AmountStatus::Ok) wanted = static_cast<double>(reading.cents) / 100.0;
     }
+
+    bool amount_passes(const CheckRecord &record) const {
+        if (!amount_active) return true;
+        const double value = parse_number(field_text(record.AMOUNT));
+        switch (op) {
+            case '=': return value == wanted;
+            case '>': return value > wanted;
+            case '<': return value < wanted;
+            default: return false;
+        }
+    }
+
+    bool passes(const CheckRecord &record) const {
+        return name.found_in(record.NAME) && description.found_in(record.DESC) &&
+               check_id.found_in(record.CHKID) && po_number.found_in(record.POID) &&
+               vendor_id.found_in(record.VENDORID) && amount_passes(record);
+    }
+
+    MatchText name, description, check_id, po_number, vendor_id;
+    bool amount_active;
+    char op;
+    double wanted = 0.0;
+};
+
+// Holds back the accepted records of a run of negative amounts in the
+// Amount order and hands them on in value order once the run ends.  The
+// stable sort keeps the index's record-id order within one amount.
+class NegativeRun {
+public:
+    NegativeRun(ResultBuilder &builder, bool active) : builder_(builder), active_(active) {}
+
+    void add(const CheckRecord &record) {
+        const double amount = parse_number(field_text(record.AMOUNT));
+        if (active_ && amount < 0) {
+            held_.push_back({amount, record});
+            return;
+        }
+        flush();
+        builder_.add(record);
+    }
+
+    void flush() {
+        std::stable_sort(held_.begin(), held_.end(),
+                         [](const Held &a, const Held &b) { return a.amount < b.amount; });
+        for (const Held &h : held_) builder_.add(h.record);
+        held_.clear();
+    }
+
+private:
+    struct Held {
+        double amount;
+        CheckRecord record;
+    };
+    ResultBuilder &builder_;
+    bool active_;
+    std::vector<Held> held_;
+};
+
+bool all_digits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-bool matches(const CheckRecord &record, const SearchInputs &in, const AmountTest &amount) {
-    return contains(record.NAME, in.vendor_name) && contains(record.DESC, in.description) &&
-           contains(record.CHKID, in.check_id) && contains(record.POID, in.po_number) &&
-           contains(record.VENDORID, in.vendor_id) && amount_passes(record, amount);
+bool is_stored_date(std::string_view date) {
+    if (date.size() != 8 || !all_digits(date)) return false;
+    const int month = (date[4] - '0') * 10 + (date[5] - '0');
+    const int day = (date[6] - '0') * 10 + (date[7] - '0');
+    return month >= 1 && month <= 12 && day >= 1 && day <= 31;
+}
+
+// MM/DD/YYYY of a stored date, for messages; a text that is not one as it
+// stands.
+std::string shown_date(std::string_view date) {
+    if (date.size() != 8) return std::string(date);
+    return std::string(date.substr(4, 2)) + "/" + std::string(date.substr(6, 2)) + "/" +
+           std::string(date.substr(0, 4));
+}
+
+std::optional<InputError> check_date(std::string_view date, const std::string &field) {
+    if (is_stored_date(date)) return std::nullopt;
+    return InputError{field, "The " + field + " " + shown_date(date) +
+                                 " is not a date: write it as MM/DD/YYYY, with a month from 01 "
+                                 "to 12, a day from 01 to 31 and a four-digit year."};
+}
+
+std::optional<InputError> check_amount(const std::string &amount) {
+    if (amount.empty()) return std::nullopt;
+    const AmountReading reading = read_amount(amount);
+    const std::string field = "Amount";
+    const std::string quoted = "The Amount \"" + amount + "\"";
+    switch (reading.status) {
+        case AmountStatus::Ok:
+            if (!reading.rounded) return std::nullopt;
+            return InputError{field, quoted + " has more than two decimals."};
+        case AmountStatus::TooLarge:
+            return InputError{field, quoted + " is larger than any amount the register holds."};
+        case AmountStatus::Empty:
+        case AmountStatus::NotANumber:
+            break;
+    }
+    return InputError{field, quoted + " is not an amount: write it as 1234.56, $1,234.56, "
+                                      "-50 or (50.00)."};
 }
 
 }  // namespace
+
+std::string search_date(std::string_view year, std::string_view month, std::string_view day) {
+    return std::string(year) + zero_pad_two_digits(std::string(month)) +
+           zero_pad_two_digits(std::string(day));
+}
 
 SearchInputs read_search_inputs(const SearchPort &port) {
     using namespace control;
     namespace limit = search_limits;
     SearchInputs in;
-    in.from = read_cut(port, kFromYear, limit::kYear) + read_cut(port, kFromMonth, limit::kMonth) +
-              read_cut(port, kFromDay, limit::kDay);
-    in.to = read_cut(port, kToYear, limit::kYear) + read_cut(port, kToMonth, limit::kMonth) +
-            read_cut(port, kToDay, limit::kDay);
+    in.from = search_date(read_cut(port, kFromYear, limit::kYear),
+                          read_cut(port, kFromMonth, limit::kMonth),
+                          read_cut(port, kFromDay, limit::kDay));
+    in.to = search_date(read_cut(port, kToYear, limit::kYear), read_cut(port, kToMonth, limit::kMonth),
+                        read_cut(port, kToDay, limit::kDay));
     in.vendor_name = read_cut(port, kVendorNameText, limit::kVendorName);
     in.description = read_cut(port, kDescriptionText, limit::kDescription);
     in.check_id = read_cut(port, kCheckIdText, limit::kCheckId);
@@ -75,9 +195,19 @@ SearchInputs read_search_inputs(const SearchPort &port) {
     in.amount = read_cut(port, kAmountText, limit::kAmount);
     const std::string op = port.control_text(kAmountOperator);
     in.amount_operator = op.empty() ? '=' : op[0];
+    in.match_case = port.is_checked(kMatchCase);
     in.subtotals = port.is_checked(kSubtotals);
     in.dates_by_month = port.is_checked(kSubtotalByMonth);
     return in;
+}
+
+std::optional<InputError> check_search_inputs(const SearchInputs &in) {
+    if (auto error = check_date(in.from, "From date")) return error;
+    if (auto error = check_date(in.to, "To date")) return error;
+    if (in.from > in.to)
+        return InputError{"From date", "The From date " + shown_date(in.from) +
+                                           " is after the To date " + shown_date(in.to) + "."};
+    return check_amount(in.amount);
 }
 
 bool is_end_of_walk(std::uint32_t result) {
@@ -94,13 +224,14 @@ SearchOutcome search_records(DatabaseSet &set, SortOrder order, const SearchInpu
     const auto start = std::chrono::steady_clock::now();
     const bool date_order = order == SortOrder::Date;
     ResultBuilder builder(sink, {order, in.subtotals, date_order && in.dates_by_month});
+    NegativeRun listed(builder, order == SortOrder::Amount);
 
     std::array<char, kKeyBufferSize> key{};
     if (date_order) in.from.copy(key.data(), key.size());
     std::uint32_t record_number = 0;
     CheckRecord &record = set.record();
     const RegisterIndex which = index_for(order);
-    const AmountTest amount(in);
+    const RecordTest test(in);
 
     if (!set.index_open(which) || !set.data_open())
         set.note(ERR_FILE_NOT_OPEN);
@@ -110,11 +241,12 @@ SearchOutcome search_records(DatabaseSet &set, SortOrder order, const SearchInpu
         const std::string_view date = field_text(record.CHKDATE);
         if (date > std::string_view(in.to)) {
             if (date_order) break;
-        } else if ((date_order || date >= std::string_view(in.from)) && matches(record, in, amount)) {
-            builder.add(record);
+        } else if ((date_order || date >= std::string_view(in.from)) && test.passes(record)) {
+            listed.add(record);
         }
         set.note(KvlIx4GetNext(set.index(which), key.data(), &record_number, &record));
     }
+    listed.flush();
     builder.close();
 
     SearchOutcome outcome;
@@ -126,10 +258,14 @@ SearchOutcome search_records(DatabaseSet &set, SortOrder order, const SearchInpu
     return outcome;
 }
 
-SearchOutcome run_search(DatabaseSet &set, SearchPort &port, SortOrder order) {
-    port.set_control_text(control::kSortCaption, sort_order_caption(order));
+std::optional<SearchOutcome> run_search(DatabaseSet &set, SearchPort &port, SortOrder order) {
     const auto start = std::chrono::steady_clock::now();
     const SearchInputs inputs = read_search_inputs(port);
+    if (const std::optional<InputError> error = check_search_inputs(inputs)) {
+        port.message_box(error->message, kInputErrorCaption);
+        return std::nullopt;
+    }
+    port.set_control_text(control::kSortCaption, sort_order_caption(order));
     ResultList &list = port.begin_results();
     list.clear();
     list.reserve(kReservedLines, kReservedBytes);

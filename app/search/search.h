@@ -5,19 +5,25 @@
 //
 // The Date order starts at the From date in the date index and stops at the
 // first record after the To date; every other order walks its whole index
-// and tests both ends of the range.  Dates compare as text, character by
-// character, exactly as typed (a two-digit year makes a shorter date that
-// compares as such).  A match text passes when it occurs anywhere in its
-// field, case and spaces counting, the field's trailing spaces included; an
-// empty one always passes.  An amount comparison applies only when the
-// Amount text is not empty; its operator is '<', '=' or '>' and any other
-// character fails every record.
+// and tests both ends of the range.  Dates compare as YYYYMMDD text.  A
+// match text passes when it occurs anywhere in its field, spaces counting,
+// the field's trailing spaces included; an empty one always passes.  Case
+// does not count unless the search asks for it: both sides are compared in
+// the register code page's upper case, so "caf\xE9" finds "CAF\xC9".  An
+// amount comparison applies only when the Amount text is not empty; its
+// operator is '<', '=' or '>' and any other character fails every record.
+//
+// The Amount order lists the amounts by value: the amount index keeps its
+// stored text, in which negative amounts sort by size without their sign, so
+// the run of negative amounts is put in value order (most negative first,
+// records of one amount in record-id order) before it is listed.
 #ifndef LEDGROVE_APP_SEARCH_SEARCH_H
 #define LEDGROVE_APP_SEARCH_SEARCH_H
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/search/line_sink.h"
@@ -31,21 +37,44 @@ namespace ledgrove {
 namespace search_limits {
 inline constexpr std::size_t kMonth = 2, kDay = 2, kYear = 4;
 inline constexpr std::size_t kVendorName = 35, kDescription = 35, kCheckId = 6;
-inline constexpr std::size_t kPoNumber = 8, kVendorId = 10, kAmount = 15;
+// Room for a currency sign, thousands commas and parentheses around the
+// stored amount's fifteen characters.
+inline constexpr std::size_t kPoNumber = 8, kVendorId = 10, kAmount = 20;
 }  // namespace search_limits
 
 struct SearchInputs {
-    std::string from, to;  // YYYYMMDD: year, month and day texts as typed
-    std::string vendor_name, description, check_id, po_number, vendor_id, amount;
+    std::string from, to;  // YYYYMMDD
+    std::string vendor_name, description, check_id, po_number, vendor_id;
+    std::string amount;    // as typed: "10,000", "$1,234.50", "(12.00)"
     char amount_operator = '=';
+    bool match_case = false;
     bool subtotals = false;
     bool dates_by_month = false;  // Date order only
 };
 
+// A stored date from the parts of a dialog date: a one-digit month or day
+// gets its leading zero ("5" -> "05").
+std::string search_date(std::string_view year, std::string_view month, std::string_view day);
+
 // Reads the inputs of a search from the dialog's controls: texts cut to
-// their longest, the operator's first character ('=' when no item is
-// selected), the two check boxes.
+// their longest, dates through search_date, the operator's first character
+// ('=' when no item is selected), the three check boxes.
 SearchInputs read_search_inputs(const SearchPort &port);
+
+// Why a search cannot run: the field at fault and a sentence for the user
+// that names it.
+struct InputError {
+    std::string field;    // "From date", "To date" or "Amount"
+    std::string message;
+};
+
+// Each date must be a real YYYYMMDD (month 01-12, day 01-31), the From date
+// not after the To date, and the Amount text, when there is one, an amount
+// (amount_text.h) with at most two decimals that fits the register.
+std::optional<InputError> check_search_inputs(const SearchInputs &inputs);
+
+// The caption of the message box that tells an InputError.
+inline constexpr std::string_view kInputErrorCaption = "Search";
 
 struct SearchOutcome {
     std::size_t line_count = 0;  // record lines
@@ -62,14 +91,18 @@ struct SearchOutcome {
 bool is_end_of_walk(std::uint32_t result);
 
 // Searches in one order into a sink.  The records pass through the set's
-// shared record buffer; every engine result is kept as the set's last.
+// shared record buffer; every engine result is kept as the set's last.  The
+// inputs are taken as they are: check_search_inputs first (an Amount text
+// that is no amount compares as 0 here).
 SearchOutcome search_records(DatabaseSet &set, SortOrder order, const SearchInputs &inputs,
                              LineSink &sink);
 
-// One search as the dialog runs it: the order's caption into 1043, the
-// inputs read, the result list 1021 emptied and filled, then the line count
-// into 1004, the elapsed time into 1031 and the total into 1018.
-SearchOutcome run_search(DatabaseSet &set, SearchPort &port, SortOrder order);
+// One search as the dialog runs it: the inputs read and checked (a problem
+// is told in a message box, and the list and counts stay as they were),
+// then the order's caption into 1043, the result list 1021 emptied and
+// filled, the line count into 1004, the elapsed time into 1031 and the total
+// into 1018.  Nothing when the inputs were refused.
+std::optional<SearchOutcome> run_search(DatabaseSet &set, SearchPort &port, SortOrder order);
 
 // "N seconds": whole seconds, truncated.
 std::string elapsed_text(std::chrono::milliseconds elapsed);

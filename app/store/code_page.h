@@ -37,6 +37,13 @@ RegisterText to_register_text(std::string_view utf8);
 // as U+FFFD, the replacement character.
 std::string from_register_text(std::string_view cp1252);
 
+// The upper-case form of a 1252 character, and of a text: a-z, the accented
+// small letters (\xE9 -> \xC9), \x9A \x9C \x9E and \xFF.  Letters without a
+// capital in 1252 (\xDF, \xB5) and everything else stay as they are, so the
+// length never changes.
+char register_upper(char c);
+std::string register_upper(std::string_view cp1252);
+
 }  // namespace ledgrove
 
 #endif  // LEDGROVE_APP_STORE_CODE_PAGE_H

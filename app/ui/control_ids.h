@@ -61,6 +61,7 @@ inline constexpr int kVendorIdText = 1006;
 inline constexpr int kAmountOperator = 1042;
 inline constexpr int kAmountText = 1016;
 inline constexpr int kDescriptionText = 1001;
+inline constexpr int kMatchCase = 1044;  // the match texts compare with case counting
 
 // Result list and status.
 inline constexpr int kSortCaption = 1043;

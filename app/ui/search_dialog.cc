@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QUrl>
 
 #include "app/output/messages.h"
@@ -69,11 +68,12 @@ constexpr ControlTemplate kSearchControls[] = {
     {K::Button, kDonate, "Donate!", 561, 7, 50, 14},
     {K::Button, kAdvancedOptions, "Advanced Options", 547, 75, 64, 14},
     {K::Button, kCopyToClipboard, "Copy to Clipboard", 547, 95, 64, 14},
-    {K::CheckBox, kSubtotals, "Inlcude Subtotals", 79, 79, 71, 10},
+    {K::CheckBox, kSubtotals, "Include Subtotals", 79, 79, 71, 10},
     {K::CheckBox, kSubtotalByMonth, "subtotal Dates by Month", 165, 79, 93, 10},
     {K::GroupBox, kNoId, "Match Fields", 17, 92, 446, 46},
     {K::Label, kNoId, "CheckID:", 23, 106, 43, 8},
     {K::Edit, kCheckIdText, "", 68, 103, 33, 14},
+    {K::CheckBox, kMatchCase, "Match case", 104, 105, 45, 10},
     {K::Label, kNoId, "PO Number:", 150, 105, 39, 8},
     {K::Edit, kPoNumberText, "", 191, 102, 39, 14},
     {K::Label, kNoId, "Vendor Name:", 236, 106, 47, 8},
@@ -125,14 +125,16 @@ constexpr int kListExtent = 900;
 
 constexpr const char *kAnyYear = "????";
 
-// Edit boxes that show what is typed in upper case.
-class UpperCaseValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString &input, int &) const override {
-        input = input.toUpper();
-        return Acceptable;
-    }
+// The match boxes and the longest text the search reads from each: a box
+// takes no more, so nothing typed is cut unseen.
+struct TextLimit {
+    int id;
+    std::size_t longest;
+};
+constexpr TextLimit kTextLimits[] = {
+    {kVendorNameText, search_limits::kVendorName}, {kDescriptionText, search_limits::kDescription},
+    {kCheckIdText, search_limits::kCheckId},       {kPoNumberText, search_limits::kPoNumber},
+    {kVendorIdText, search_limits::kVendorId},     {kAmountText, search_limits::kAmount},
 };
 
 QString two_digit_number(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
@@ -161,11 +163,12 @@ SearchDialog::SearchDialog(DatabaseSet &set, QWidget *owner) : QDialog(owner), s
     view_->setWordWrap(false);
     view_->setGridSize(QSize(kListExtent, QFontMetrics(list_font()).height()));
 
-    controls_.get<QLineEdit>(kCheckIdText)
-        ->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this));
-    for (int id : {kVendorNameText, kVendorIdText, kDescriptionText})
-        controls_.get<QLineEdit>(id)->setValidator(new UpperCaseValidator(this));
+    for (const TextLimit &limit : kTextLimits)
+        controls_.get<QLineEdit>(limit.id)->setMaxLength(static_cast<int>(limit.longest));
     for (int id : {kFromStepDays, kToStepDays}) controls_.get<QLineEdit>(id)->setMaxLength(kStepDigits);
+    // A typed "1" stays 1: the date boxes do not complete it into "10".
+    for (int id : {kFromMonth, kFromDay, kFromYear, kToMonth, kToDay, kToYear})
+        controls_.get<QComboBox>(id)->setCompleter(nullptr);
 
     fill_lists();
     connect_commands();
@@ -178,18 +181,27 @@ void SearchDialog::fill_lists() {
     op->addItems({"<", "=", ">"});  // the sorted order of ">", "=", "<"
     op->setCurrentIndex(1);
 
-    const int last_year = current_year();
-    QComboBox *years = controls_.get<QComboBox>(kYears);
-    years->addItem(kAnyYear);
-    add_numbers(years, kFirstWholeYear, last_year, false);
-    years->setCurrentIndex(0);
-
     for (int id : {kFromStepDays, kToStepDays}) set_control_text(id, "1");
     for (int id : {kFromMonth, kToMonth}) add_numbers(controls_.get<QComboBox>(id), 1, 12, true);
     for (int id : {kFromDay, kToDay}) add_numbers(controls_.get<QComboBox>(id), 1, 31, true);
-    for (int id : {kFromYear, kToYear})
-        add_numbers(controls_.get<QComboBox>(id), kFirstListedYear, last_year, false);
+    fill_years();
     select_all_years();
+}
+
+void SearchDialog::fill_years() {
+    span_ = register_span(set_);
+    QComboBox *years = controls_.get<QComboBox>(kYears);
+    years->clear();
+    years->addItem(kAnyYear);
+    add_numbers(years, span_.first_year, span_.last_year, false);
+    years->setCurrentIndex(0);
+    for (int id : {kFromYear, kToYear}) {
+        QComboBox *box = controls_.get<QComboBox>(id);
+        const QString typed = box->currentText();
+        box->clear();
+        add_numbers(box, std::min(kFirstListedYear, span_.first_year), span_.last_year, false);
+        box->setEditText(typed);
+    }
 }
 
 void SearchDialog::connect_commands() {
@@ -273,15 +285,17 @@ bool SearchDialog::message_box(std::string_view text, std::string_view caption,
 
 QWidget *SearchDialog::owner() const { return parentWidget() ? parentWidget() : const_cast<SearchDialog *>(this); }
 
-void SearchDialog::report() {
+bool SearchDialog::search_in(SortOrder order) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    run_search(set_, *this, order_);
+    const bool ran = run_search(set_, *this, order).has_value();
     QApplication::restoreOverrideCursor();
+    return ran;
 }
 
+void SearchDialog::report() { search_in(order_); }
+
 void SearchDialog::sort_by(SortOrder order) {
-    order_ = order;
-    report();
+    if (search_in(order)) order_ = order;
 }
 
 void SearchDialog::reject() {
@@ -305,8 +319,8 @@ void SearchDialog::step(int month, int day, int year, int step_box, int sign) {
 }
 
 void SearchDialog::select_all_years() {
-    set_date(kFromMonth, kFromDay, kFromYear, default_from_date());
-    set_date(kToMonth, kToDay, kToYear, default_to_date());
+    set_date(kFromMonth, kFromDay, kFromYear, span_.first);
+    set_date(kToMonth, kToDay, kToYear, span_.last);
 }
 
 void SearchDialog::year_chosen(int index) {

@@ -70,6 +70,8 @@ protected:
 
 private:
     void fill_lists();
+    void fill_years();
+    bool search_in(SortOrder order);  // false when the inputs were refused
     void connect_commands();
     void report();
     void sort_by(SortOrder order);
@@ -91,6 +93,7 @@ private:
     ResultList results_;
     ResultModel *model_ = nullptr;
     SortOrder order_ = SortOrder::Date;
+    RegisterSpan span_;
 };
 
 }  // namespace ledgrove::ui

@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "app/maint/convert/amount_text.h"
+#include "app/store/amount_text.h"
 #include "app/maint/convert/csv_reader.h"
 #include "app/maint/convert/date_format.h"
 

@@ -1,7 +1,7 @@
 // conversion_report.cc - collecting converted rows and writing the report.
 #include "app/maint/convert/conversion_report.h"
 
-#include "app/maint/convert/amount_text.h"
+#include "app/store/amount_text.h"
 #include "app/store/code_page.h"
 
 namespace ledgrove {

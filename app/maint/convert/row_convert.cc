@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <array>
 
-#include "app/maint/convert/amount_text.h"
+#include "app/store/amount_text.h"
 #include "app/store/code_page.h"
 
 namespace ledgrove {

@@ -20,6 +20,7 @@
 #include "app/search/search.h"
 #include "app/search/value_port.h"
 #include "app/store/register_files.h"
+#include "app/support/records.h"
 #include "app/support/test_register.h"
 #include "app/ui/control_ids.h"
 
@@ -37,11 +38,13 @@ struct CliRun {
 };
 
 // Runs ledgrove-cli with the arguments, standard output and error caught in
-// files of the scratch directory.
-CliRun run_cli(const std::string &scratch, const std::vector<std::string> &args) {
+// files of the scratch directory; `locale` sets LC_ALL.
+CliRun run_cli(const std::string &scratch, const std::vector<std::string> &args,
+               const char *locale = "C") {
     const std::string out = scratch + "/.stdout", err = scratch + "/.stderr";
     pid_t pid = ::fork();
     if (pid == 0) {
+        ::setenv("LC_ALL", locale, 1);
         int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0) ::_exit(127);
@@ -228,6 +231,10 @@ TEST_F(CliTest, FailuresExitNonZeroWithOneLine) {
         {here, {"search", "--order", "bogus"}, 2, "unknown order: bogus"},
         {here, {"search", "--from", "2007-01-01"}, 2, "MM/DD/YYYY"},
         {here, {"search", "--amount-op", ">="}, 2, "--amount-op"},
+        {here, {"search", "--amount", "abc"}, 2, "The Amount \"abc\" is not an amount"},
+        {here, {"search", "--from", "02/01/2010", "--to", "1/1/2010"}, 2,
+         "The From date 02/01/2010 is after the To date 01/01/2010"},
+        {here, {"search", "--to", "13/01/2010"}, 2, "The To date 13/01/2010 is not a date"},
         {here, {"search", "--vendor-name"}, 2, "--vendor-name"},
         {here, {"search", "--colour", "red"}, 2, "unknown option: --colour"},
         {here, {"demo", "many", "x.csv"}, 2, "whole number"},
@@ -253,6 +260,44 @@ TEST_F(CliTest, FailuresExitNonZeroWithOneLine) {
     EXPECT_NE(run.err.find("ChkRNAM.IX4 is missing"), std::string::npos) << run.err;
     EXPECT_EQ(cli({"search", "--order", "amount"}).status, 0);  // other orders still work
     fs::rename(dir_->path("ChkRNAM.IX4.aside"), dir_->path("ChkRNAM.IX4"));
+}
+
+TEST(CliSearch, WholeRegisterByDefaultAndTextAsTheTerminalHasIt) {
+    app_test::TestRegister reg;
+    ASSERT_EQ(reg.import_records({app_test::make_record("1", "19980105", "V1", "CAF\xC9 ROYAL",
+                                                        "", "-H", "000000000001.00"),
+                                  app_test::make_record("2", "20270301", "V2", "POST-DATED", "",
+                                                        "", "000000000002.00")})
+                  .imported,
+              2u);
+    const std::string dir = reg.path("");
+    auto search = [&](std::vector<std::string> args, const char *locale) {
+        args.insert(args.begin(), {"-C", dir, "search"});
+        return run_cli(dir, args, locale);
+    };
+    const struct {
+        std::vector<std::string> args;
+        const char *locale;
+        int status;
+        std::string says;  // in standard output, or the error line
+    } cases[] = {
+        {{}, "C", 0, "Records: 2\n"},  // 1998 and 2027 alike
+        {{"--vendor-name", "caf\xC3\xA9"}, "C.UTF-8", 0, "CAF\xC3\x89 ROYAL"},
+        {{"--vendor-name", "caf\xE9"}, "C", 0, "CAF\xC9 ROYAL"},  // bytes as they are
+        {{"--vendor-name", "caf\xC3\xA9", "--match-case"}, "C.UTF-8", 0, "Records: 0\n"},
+        {{"--description", "-h"}, "C", 0, "Records: 1\n"},  // a value, not the help
+        {{"--vendor-name", "\xD0\x96"}, "C.UTF-8", 2, "--vendor-name"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const CliRun run = search(c.args, c.locale);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE((c.status == 0 ? run.out : run.err).find(c.says), std::string::npos)
+            << run.out << run.err;
+        if (c.status != 0) {
+            EXPECT_TRUE(one_error_line(run)) << run.err;
+        }
+    }
 }
 
 TEST_F(CliTest, EveryCommandHasHelp) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/maint/convert/amount_text.h"
+#include "app/store/amount_text.h"
 #include "app/maint/convert/column_mapping.h"
 #include "app/maint/convert/date_format.h"
 #include "app/store/code_page.h"
@@ -226,6 +226,11 @@ TEST(ConvertValues, CodePageRoundTrip) {
         EXPECT_EQ(back.replaced, 0u) << b;
     }
     EXPECT_EQ(from_register_text("O\x92NEIL \x80"), "O\xE2\x80\x99NEIL \xE2\x82\xAC");
+    // Upper case by the code page: accented letters and the four small
+    // letters of 0x80-0x9F and 0xFF too; the sharp s, micro and division
+    // signs have no capital.
+    EXPECT_EQ(register_upper("caf\xE9 az{} \x9A\x9C\x9E\xFF \xE0\xFE \xDF\xB5\xF7"),
+              "CAF\xC9 AZ{} \x8A\x8C\x8E\x9F \xC0\xDE \xDF\xB5\xF7");
 }
 
 std::optional<std::size_t> col(const ColumnMapping &m, Target t) { return m[t]; }

@@ -14,10 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "app/search/date_range.h"
 #include "app/search/result_lines.h"
 #include "app/search/result_list.h"
 #include "app/search/search.h"
 #include "app/search/value_port.h"
+#include "app/store/field_text.h"
 #include "app/store/register_files.h"
 #include "app/support/records.h"
 #include "app/support/test_register.h"
@@ -95,6 +97,15 @@ protected:
                                             static_cast<std::uint8_t>(y);
                                  });
                          });
+        // The Amount order lists the negative amounts, which the index keeps
+        // by size, in value order.
+        if (order == SortOrder::Amount)
+            std::stable_sort(picked.begin(), picked.end(),
+                             [](const CheckRecord &a, const CheckRecord &b) {
+                                 const double x = parse_number(field_text(a.AMOUNT));
+                                 const double y = parse_number(field_text(b.AMOUNT));
+                                 return x < 0 && x < y;
+                             });
         Lines lines;
         for (const CheckRecord &r : picked) lines.push_back(record_line(r));
         return lines;
@@ -160,8 +171,8 @@ TEST_F(SearchTest, MatchTexts) {
         const char *value;
         Lines in_date_order;
     } cases[] = {
-        {"name, inside and at the start", &SearchInputs::vendor_name, "ACME", by_ids({1, 2, 4, 7})},
-        {"name, case counts", &SearchInputs::vendor_name, "acme", by_ids({3})},
+        {"name, inside and at the start", &SearchInputs::vendor_name, "ACME", by_ids({1, 2, 3, 4, 7})},
+        {"name, case does not count", &SearchInputs::vendor_name, "acme", by_ids({1, 2, 3, 4, 7})},
         {"name, trailing spaces are part of the field", &SearchInputs::vendor_name, "CO  ",
          by_ids({2, 8, 9, 7})},
         {"name, comma", &SearchInputs::vendor_name, "BAKER, J", by_ids({6})},
@@ -185,6 +196,13 @@ TEST_F(SearchTest, MatchTexts) {
     in.vendor_name = "ACME";
     in.description = "SALT";
     EXPECT_EQ(run(set(), SortOrder::Date, in), by_ids({1, 4}));
+    // Match case: the exact comparison.
+    in = range("20000101", "20991231");
+    in.match_case = true;
+    in.vendor_name = "acme";
+    EXPECT_EQ(run(set(), SortOrder::Date, in), by_ids({3}));
+    in.vendor_name = "ACME";
+    EXPECT_EQ(run(set(), SortOrder::Date, in), by_ids({1, 2, 4, 7}));
 }
 
 TEST_F(SearchTest, AmountComparisons) {
@@ -199,7 +217,10 @@ TEST_F(SearchTest, AmountComparisons) {
         {'=', "-100", by_ids({8})},
         {'<', "-50", by_ids({8})},
         {'=', "100.01", by_ids({9})},
-        {'=', "abc", by_ids({10})},  // no number compares as 0
+        {'=', "$100.01", by_ids({9})},
+        {'>', "1,000", by_ids({5})},
+        {'=', "(100.00)", by_ids({8})},
+        {'=', " -$100 ", by_ids({8})},
         {'x', "100", {}},            // an unknown operator fails every record
         {'x', "", by_ids({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})},  // no amount text: no test at all
     };
@@ -214,6 +235,54 @@ TEST_F(SearchTest, AmountComparisons) {
         std::sort(want.begin(), want.end());
         EXPECT_EQ(lines, want);
     }
+}
+
+TEST(SearchInputCheck, RefusesWhatIsNoDateOrAmount) {
+    const struct {
+        const char *from, *to, *amount;
+        const char *field;  // "" when the inputs are sound
+    } cases[] = {
+        {"20070101", "20071231", "", ""},
+        {"20070101", "20070101", "$10,000.50", ""},
+        {"20071231", "20070101", "", "From date"},  // after the To date
+        {"200701", "20071231", "", "From date"},    // a two-digit year
+        {"20071301", "20071231", "", "From date"},
+        {"20070101", "2007123a", "", "To date"},
+        {"20070101", "20071200", "", "To date"},
+        {"20070101", "20071231", "abc", "Amount"},
+        {"20070101", "20071231", "1.234", "Amount"},
+        {"20070101", "20071231", "10,00", "Amount"},
+        {"20070101", "20071231", "1e5", "Amount"},
+        {"20070101", "20071231", "99999999999999", "Amount"},
+    };
+    for (const auto &c : cases) {
+        SearchInputs in = range(c.from, c.to);
+        in.amount = c.amount;
+        const std::optional<InputError> error = check_search_inputs(in);
+        EXPECT_EQ(error ? error->field : "", c.field) << c.from << " " << c.to << " " << c.amount;
+        if (error) {
+            EXPECT_NE(error->message.find(c.field), std::string::npos) << error->message;
+        }
+    }
+}
+
+TEST(SearchSpan, AllSpansTheRegistersFirstToLastDate) {
+    app_test::TestRegister reg;
+    const RegisterSpan empty = register_span(reg.set());
+    EXPECT_EQ(empty.first.year, "2006");
+    EXPECT_EQ(empty.last.year, std::to_string(current_year()));
+    ASSERT_EQ(reg.import_records({kChecks[0], kChecks[1], kChecks[2]}).imported, 3u);
+    ASSERT_EQ(reg.import_records({make_record("900001", "19980105", "V1", "OLD CHECK", "", "",
+                                              "000000000001.00", ""),
+                                  make_record("900002", "20270301", "V1", "POST-DATED", "", "",
+                                              "000000000002.00", "")})
+                  .imported,
+              2u);
+    const RegisterSpan span = register_span(reg.set());
+    EXPECT_EQ(span.first.month + "/" + span.first.day + "/" + span.first.year, "01/05/1998");
+    EXPECT_EQ(span.last.month + "/" + span.last.day + "/" + span.last.year, "03/01/2027");
+    EXPECT_EQ(span.first_year, 1998);
+    EXPECT_EQ(span.last_year, std::max(2027, current_year()));
 }
 
 TEST_F(SearchTest, RunThroughTheDialogsControls) {
@@ -232,7 +301,7 @@ TEST_F(SearchTest, RunThroughTheDialogsControls) {
     port.set_checked(kSubtotals, true);
 
     for (int run_number = 0; run_number < 2; ++run_number) {  // a second run replaces the first
-        SearchOutcome outcome = run_search(set(), port, SortOrder::VendorName);
+        SearchOutcome outcome = run_search(set(), port, SortOrder::VendorName).value();
         EXPECT_EQ(port.control_text(kSortCaption), "Vendor Name");
         ASSERT_EQ(port.results().size(), 4u);  // one record line, separator, subtotal, blank
         EXPECT_EQ(port.results().line(0), record_line(kChecks[3]));
@@ -249,10 +318,21 @@ TEST_F(SearchTest, RunThroughTheDialogsControls) {
     port.set_control_text(kVendorNameText, "");
     port.set_control_text(kAmountText, "100");
     port.set_checked(kSubtotalByMonth, true);
+    port.set_control_text(kFromMonth, "6");  // one digit: 06
+    port.set_control_text(kFromDay, "1");
     run_search(set(), port, SortOrder::Date);
     EXPECT_EQ(port.control_text(kSortCaption), "Date");
     EXPECT_EQ(port.control_text(kRecordCount), "1");
     EXPECT_NE(port.results().line(2).find("Subtotal for 06/2007: ----->"), std::string::npos);
+
+    // Inputs that are refused leave the list, the counts and the caption.
+    port.set_control_text(kAmountText, "abc");
+    EXPECT_FALSE(run_search(set(), port, SortOrder::Amount).has_value());
+    EXPECT_EQ(port.control_text(kSortCaption), "Date");
+    EXPECT_EQ(port.control_text(kRecordCount), "1");
+    EXPECT_EQ(port.result_updates(), 3);
+    ASSERT_FALSE(port.messages().empty());
+    EXPECT_EQ(port.messages().back().caption, kInputErrorCaption);
 }
 
 TEST(SearchDeleted, RecordsMarkedDeletedAreNeverListed) {
@@ -283,10 +363,12 @@ TEST(SearchDeleted, RecordsMarkedDeletedAreNeverListed) {
 TEST(SearchEmpty, AnEmptyRegisterListsNothing) {
     app_test::TestRegister reg;
     ValuePort port;
+    for (int id : {control::kFromMonth, control::kFromDay, control::kToMonth, control::kToDay})
+        port.set_control_text(id, "01");
     port.set_control_text(control::kFromYear, "2000");
     port.set_control_text(control::kToYear, "2099");
     for (SortOrder order : kOrders) {
-        SearchOutcome outcome = run_search(reg.set(), port, order);
+        SearchOutcome outcome = run_search(reg.set(), port, order).value();
         EXPECT_TRUE(port.results().empty());
         EXPECT_EQ(port.control_text(control::kRecordCount), "0");
         EXPECT_EQ(port.control_text(control::kTotalAmount), "0");

@@ -57,14 +57,13 @@ private:
     }
     // Record lines a search over the whole range lists, in check id order.
     std::vector<std::string> listed(ledgrove::SortOrder order = ledgrove::SortOrder::CheckID) {
-        using namespace ledgrove::control;
-        ledgrove::ValuePort port;
-        port.set_control_text(kFromYear, "0000");
-        port.set_control_text(kToYear, "9999");
-        ledgrove::run_search(reg_->set(), port, order);
+        ledgrove::SearchInputs whole;
+        whole.from = "00000101";
+        whole.to = "99991231";
+        ledgrove::ResultList results;
+        ledgrove::search_records(reg_->set(), order, whole, results);
         std::vector<std::string> lines;
-        for (std::size_t i = 0; i < port.results().size(); ++i)
-            lines.emplace_back(port.results().line(i));
+        for (std::size_t i = 0; i < results.size(); ++i) lines.emplace_back(results.line(i));
         return lines;
     }
     QString message(int i) const {

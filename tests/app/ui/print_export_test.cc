@@ -232,13 +232,14 @@ private slots:
         ui_test::Register again;
         QVERIFY(again.ok());
         QVERIFY(again.import_text(written));
-        ledgrove::ValuePort port;
-        port.set_control_text(kFromYear, "2000");
-        port.set_control_text(kToYear, "2099");
-        ledgrove::run_search(again.set(), port, ledgrove::SortOrder::CheckID);
-        QCOMPARE(port.results().size(), 3u);
+        ledgrove::SearchInputs whole;
+        whole.from = "20000101";
+        whole.to = "20991231";
+        ledgrove::ResultList results;
+        ledgrove::search_records(again.set(), ledgrove::SortOrder::CheckID, whole, results);
+        QCOMPARE(results.size(), 3u);
         for (std::size_t i = 0; i < 3; ++i)
-            QCOMPARE(QString::fromStdString(std::string(port.results().line(i))), line(picked[i]));
+            QCOMPARE(QString::fromStdString(std::string(results.line(i))), line(picked[i]));
     }
 
     void export_failures_data() {

@@ -103,7 +103,7 @@ private slots:
         QTest::newRow("sort amount") << kSortAmount << "sort" << QRect(587, 146, 24, 14);
         QTest::newRow("ALL") << kAll << "ALL" << QRect(276, 26, 16, 14);
         QTest::newRow("To +") << kToStepForward << "+" << QRect(247, 48, 9, 14);
-        QTest::newRow("subtotals") << kSubtotals << "Inlcude Subtotals" << QRect(79, 79, 71, 10);
+        QTest::newRow("subtotals") << kSubtotals << "Include Subtotals" << QRect(79, 79, 71, 10);
         QTest::newRow("by month") << kSubtotalByMonth << "subtotal Dates by Month" << QRect(165, 79, 93, 10);
         QTest::newRow("From Date") << kFromDateLabel << "From Date:" << QRect(89, 29, 36, 8);
         QTest::newRow("vendor name") << kVendorNameText << "" << QRect(285, 103, 170, 14);
@@ -140,7 +140,7 @@ private slots:
                                 kFromStepBack, kFromStepForward, kFromStepDays, kAll, kYears,
                                 kToMonth, kToDay, kToYear, kToStepBack, kToStepForward,
                                 kToStepDays, kDonate, kAdvancedOptions, kCopyToClipboard,
-                                kSubtotals, kSubtotalByMonth, kCheckIdText, kPoNumberText,
+                                kSubtotals, kSubtotalByMonth, kCheckIdText, kMatchCase, kPoNumberText,
                                 kVendorNameText, kVendorIdText, kAmountOperator, kAmountText,
                                 kDescriptionText, kSortCheckId, kSortDate, kSortVendorId,
                                 kSortVendorName, kSortPoNumber, kSortDescription, kSortAmount,
@@ -158,9 +158,9 @@ private slots:
     }
 
     void initial_values() {
-        const QString year = QString::number(ledgrove::current_year());
-        QCOMPARE(from_date(), QString("01/01/2006"));
-        QCOMPARE(to_date(), "12/31/" + year);
+        // The register's first and last dates.
+        QCOMPARE(from_date(), QString("01/01/2005"));
+        QCOMPARE(to_date(), QString("01/04/2007"));
         QCOMPARE(text(kAmountOperator), QString("="));
         QCOMPARE(text(kYears), QString("????"));
         QCOMPARE(text(kFromStepDays), QString("1"));
@@ -177,7 +177,7 @@ private slots:
             return list;
         };
         QStringList years{"????"}, listed, months, days;
-        for (int y = 2006; y <= ledgrove::current_year(); ++y) years << QString::number(y);
+        for (int y = 2005; y <= ledgrove::current_year(); ++y) years << QString::number(y);
         for (int y = 2000; y <= ledgrove::current_year(); ++y) listed << QString::number(y);
         for (int m = 1; m <= 12; ++m) months << QString::asprintf("%02d", m);
         for (int d = 1; d <= 31; ++d) days << QString::asprintf("%02d", d);
@@ -211,6 +211,7 @@ private slots:
         QFETCH(int, button);
         QFETCH(QString, caption);
         QFETCH(QString, checks);
+        set_date(kFromMonth, kFromDay, kFromYear, "01/01/2007");
         click(button);
         QCOMPARE(text(kSortCaption), caption);
         QCOMPARE(listed_checks(), checks);
@@ -244,25 +245,65 @@ private slots:
         QFETCH(int, id);
         QWidget *field = dialog_->control(id);
         if (auto *combo = qobject_cast<QComboBox *>(field)) field = combo->lineEdit();
+        set_date(kFromMonth, kFromDay, kFromYear, "01/01/2007");
         field->setFocus();
         QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(listed_checks(), QString("4321"));
     }
 
     void match_fields_and_code_page() {
-        // Typed text is upper-cased; the list shows the register's 1252 text.
+        // Typed text stays as typed and finds the name in any case; the list
+        // shows the register's 1252 text.
         QLineEdit *name = widget<QLineEdit>(kVendorNameText);
         QTest::keyClicks(name, "caf");
         QTest::sendKeyEvent(QTest::Click, name, Qt::Key_Eacute, QString::fromUtf8("\u00e9"),
                             Qt::NoModifier);
-        QCOMPARE(text(kVendorNameText), QString::fromUtf8("CAF\u00c9"));
-        set_date(kFromMonth, kFromDay, kFromYear, "01/01/2005");
+        QCOMPARE(text(kVendorNameText), QString::fromUtf8("caf\u00e9"));
         click(kReport);
         QCOMPARE(dialog_->result_view()->model()->rowCount(), 1);
         QVERIFY(line(0).contains(QString::fromUtf8("CAF\u00c9 \u20ac SHOP")));
-        // The check id box takes digits only.
-        QTest::keyClicks(widget<QLineEdit>(kCheckIdText), "1a0b");
-        QCOMPARE(text(kCheckIdText), QString("10"));
+        widget<QCheckBox>(kMatchCase)->setChecked(true);
+        click(kReport);
+        QCOMPARE(dialog_->result_view()->model()->rowCount(), 0);
+        // The check id box takes letters and punctuation, up to six.
+        QTest::keyClicks(widget<QLineEdit>(kCheckIdText), "W22-2145");
+        QCOMPARE(text(kCheckIdText), QString("W22-21"));
+    }
+
+    void dates_as_typed_and_refused_inputs() {
+        // "1" stays 1 (no completion into "10") and is read as 01.
+        QComboBox *day = widget<QComboBox>(kToDay);
+        day->lineEdit()->clear();
+        QTest::keyClicks(day->lineEdit(), "3");
+        QCOMPARE(text(kToDay), QString("3"));
+        widget<QComboBox>(kToMonth)->setEditText("1");
+        set_date(kFromMonth, kFromDay, kFromYear, "01/01/2007");
+        click(kSortCheckId);
+        QCOMPARE(listed_checks(), QString("234"));
+        QVERIFY(prompts_->messages.isEmpty());
+
+        // A From date after the To date, or an Amount that is no amount, is
+        // told and leaves the list as it was.
+        struct Refused {
+            QString from, amount, field;
+        };
+        for (const Refused &r : {Refused{"02/01/2007", "", "From date"},
+                                 Refused{"01/01/2007", "abc", "Amount"}}) {
+            set_date(kFromMonth, kFromDay, kFromYear, r.from);
+            widget<QLineEdit>(kAmountText)->setText(r.amount);
+            prompts_->messages.clear();
+            click(kSortAmount);
+            QCOMPARE(prompts_->messages.size(), 1);
+            QVERIFY(prompts_->messages[0].text.contains(r.field));
+            QCOMPARE(listed_checks(), QString("234"));
+            QCOMPARE(text(kSortCaption), QString("Check ID"));
+        }
+        widget<QLineEdit>(kAmountText)->setText("$1,000.00");
+        click(kSortAmount);
+        widget<QComboBox>(kAmountOperator)->setCurrentIndex(2);  // ">"
+        click(kReport);
+        QCOMPARE(listed_checks(), QString("4"));
+        QCOMPARE(text(kSortCaption), QString("Amount"));
     }
 
     void years_box() {
@@ -282,8 +323,8 @@ private slots:
         QCOMPARE(to_date(), QString("12/31/2008"));
 
         click(kAll);
-        QCOMPARE(from_date(), QString("01/01/2006"));
-        QCOMPARE(to_date(), "12/31/" + QString::number(ledgrove::current_year()));
+        QCOMPARE(from_date(), QString("01/01/2005"));
+        QCOMPARE(to_date(), QString("01/04/2007"));
         QCOMPARE(dialog_->result_view()->model()->rowCount(), 0);
     }
 

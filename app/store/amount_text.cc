@@ -1,5 +1,5 @@
-// amount_text.cc - amounts from published registers, in cents.
-#include "app/maint/convert/amount_text.h"
+// amount_text.cc - amounts as people write them, in cents.
+#include "app/store/amount_text.h"
 
 #include <optional>
 
@@ -26,6 +26,12 @@ bool take(std::string_view &text, char c) {
     text.remove_prefix(1);
     text = trim(text);
     return true;
+}
+
+// The currency signs an amount may carry: '$', and the euro and pound signs
+// as the register's code page holds them.
+bool take_currency(std::string_view &text) {
+    return take(text, '$') || take(text, '\x80') || take(text, '\xA3');
 }
 
 bool take_last(std::string_view &text, char c) {
@@ -73,7 +79,7 @@ AmountReading read_amount(std::string_view text) {
         if (!take_last(text, ')')) return {AmountStatus::NotANumber};
         negative = true;
     }
-    // One sign at most, before or after the dollar sign, or after the number.
+    // One sign at most, before or after the currency sign, or after the number.
     bool signed_already = negative;
     auto sign = [&](bool found, bool minus) {
         if (!found) return true;
@@ -84,7 +90,7 @@ AmountReading read_amount(std::string_view text) {
     };
     if (!sign(take(text, '-'), true) || !sign(take(text, '+'), false))
         return {AmountStatus::NotANumber};
-    take(text, '$');
+    take_currency(text);
     if (!sign(take(text, '-'), true) || !sign(take(text, '+'), false) ||
         !sign(take_last(text, '-'), true))
         return {AmountStatus::NotANumber};

@@ -1,9 +1,12 @@
-// amount_text.h - reading the amounts of a published register into whole
-// cents, so that no binary fraction creeps into the control total.
+// amount_text.h - reading amounts as people write them (a published
+// register's column, the Amount a user types) into whole cents, so that no
+// binary fraction creeps into a control total or a comparison.
 //
 // Accepted, with spaces around any part:
 //   1234  1234.5  1234.50  .50  1234.   plain, 0 to 2 decimals
-//   1,234.50  $1,234.50  $ 1,234.50     a dollar sign and thousands commas;
+//   1,234.50  $1,234.50  $ 1,234.50     a currency sign ('$', or the euro
+//                                       and pound signs of the register's
+//                                       code page) and thousands commas;
 //                                       the commas must group by three
 //   -5  +5  -$5  $-5  5-               a sign before or after
 //   (12.00)  ($1,234.50)                parentheses, the accountant's
@@ -12,8 +15,8 @@
 // result says so: the stored amount has two decimals and the change must
 // not pass unseen.  Anything else ("1.234,50", "12 34", "N/A", "1,23") is no
 // amount rather than a guess.
-#ifndef LEDGROVE_APP_MAINT_CONVERT_AMOUNT_TEXT_H
-#define LEDGROVE_APP_MAINT_CONVERT_AMOUNT_TEXT_H
+#ifndef LEDGROVE_APP_STORE_AMOUNT_TEXT_H
+#define LEDGROVE_APP_STORE_AMOUNT_TEXT_H
 
 #include <cstdint>
 #include <string>
@@ -46,4 +49,4 @@ std::string grouped_cents(std::int64_t cents);
 
 }  // namespace ledgrove
 
-#endif  // LEDGROVE_APP_MAINT_CONVERT_AMOUNT_TEXT_H
+#endif  // LEDGROVE_APP_STORE_AMOUNT_TEXT_H
