@@ -22,6 +22,12 @@
  *   - OS errors are reported as Win32 error numbers (ENOENT 2, EACCES 5,
  *     ENOSPC 112, a lock conflict 33, ...), so one number means one thing
  *     whatever the platform; see KVL_WIN_* below.
+ *   - A write the system takes only in part is carried on with the rest, so
+ *     a write that runs out of room reports the system's own error: 112 for
+ *     a full disk or quota, 223 past the largest file size.  The built-in
+ *     layer reports 39 only when the system accepts no more bytes without
+ *     giving an error.  Either way a failed write may have written part of
+ *     its bytes.
  *   - Byte-range locks are open-file-description locks: they belong to the
  *     open file, not the process, so two handles of one process conflict.
  *     They are ADVISORY: a process that does not ask for a lock still reads
@@ -73,7 +79,7 @@ typedef uint32_t KvlError;
     X(KVL_WIN_SHARING_VIOLATION, 32) /* EBUSY, ETXTBSY */ \
     X(KVL_WIN_LOCK_VIOLATION, 33) /* byte range held by another handle */ \
     X(KVL_WIN_HANDLE_EOF, 38) /* a read returned fewer bytes than asked */ \
-    X(KVL_WIN_HANDLE_DISK_FULL, 39) /* a write wrote fewer bytes than asked */ \
+    X(KVL_WIN_HANDLE_DISK_FULL, 39) /* a write stopped short without an OS error (see above) */ \
     X(KVL_WIN_FILE_EXISTS, 80) /* file to be created exists already; EEXIST */ \
     X(KVL_WIN_INVALID_PARAMETER, 87) /* EINVAL */ \
     X(KVL_WIN_OWNER_DIED, 105) /* mutex acquired from an owner that ended */ \

@@ -30,8 +30,9 @@ std::string finish_line(std::string_view text, std::string_view amount) {
 }  // namespace
 
 std::string csv_line_from_record(const CheckRecord &record) {
-    // A record line holds the fields in the CSV line's text columns.
-    return finish_line(record_line(record), export_amount(field_text(record.AMOUNT)));
+    // A padded record line holds the fields in the CSV line's text columns,
+    // even those stored short.
+    return finish_line(padded_record_line(record), export_amount(field_text(record.AMOUNT)));
 }
 
 std::string csv_line_from_result_line(std::string_view line) {

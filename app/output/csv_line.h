@@ -60,7 +60,9 @@ std::string csv_line_from_record(const CheckRecord &record);
 // The line of a result-list line as the result export writes it: the text
 // columns taken as they stand, the amount from column 110 with its commas
 // and spaces removed.  For a record line this is the record's own CSV line;
-// other lines (separator, subtotal, blank) follow the same column rule.
+// other lines (separator, subtotal, blank) follow the same column rule, and
+// so does a line cut short by a field stored short: the columns it does not
+// reach are spaces, and the amount is empty when it ends before column 110.
 std::string csv_line_from_result_line(std::string_view line);
 
 }  // namespace ledgrove

@@ -75,32 +75,35 @@ Field group_field(SortOrder order) {
     return Field::CHKDATE;
 }
 
-// Copies text into out, cut or padded with spaces to exactly width; returns
+// Copies at most width characters of text into out (field_text already
+// stops at a zero byte); with pad, spaces fill the field to width.  Returns
 // the end.
-char *put_fixed(char *out, std::string_view text, std::size_t width) {
+char *put_field(char *out, std::string_view text, std::size_t width, bool pad) {
     const std::size_t n = text.size() < width ? text.size() : width;
     std::memcpy(out, text.data(), n);
+    if (!pad) return out + n;
     std::memset(out + n, ' ', width - n);
     return out + width;
 }
 
 // Fills line with the record's line; the caller's buffer is reused so a long
 // scan does not allocate a string per record.  The columns before the amount
-// are laid out in a buffer of their fixed width, then the amount follows.
-void build_record_line(const CheckRecord &record, double amount, std::string &line) {
+// are laid out in a buffer of at most their fixed width, then the amount
+// follows.
+void build_record_line(const CheckRecord &record, double amount, bool pad, std::string &line) {
     char columns[kAmountColumn];
     char *at = columns;
-    at = put_fixed(at, field_text(record.CHKID), sizeof record.CHKID);
+    at = put_field(at, field_text(record.CHKID), sizeof record.CHKID, pad);
     *at++ = ' ';
-    at = put_fixed(at, display_date(field_text(record.CHKDATE)), kDisplayDateWidth);
+    at = put_field(at, display_date(field_text(record.CHKDATE)), kDisplayDateWidth, pad);
     *at++ = ' ';
-    at = put_fixed(at, field_text(record.VENDORID), sizeof record.VENDORID);
+    at = put_field(at, field_text(record.VENDORID), sizeof record.VENDORID, pad);
     *at++ = ' ';
-    at = put_fixed(at, field_text(record.NAME), sizeof record.NAME);
+    at = put_field(at, field_text(record.NAME), sizeof record.NAME, pad);
     *at++ = ' ';
-    at = put_fixed(at, field_text(record.POID), sizeof record.POID);
+    at = put_field(at, field_text(record.POID), sizeof record.POID, pad);
     *at++ = ' ';
-    at = put_fixed(at, field_text(record.DESC), sizeof record.DESC);
+    at = put_field(at, field_text(record.DESC), sizeof record.DESC, pad);
     *at++ = ' ';
     line.assign(columns, static_cast<std::size_t>(at - columns));
     line += display_amount(amount);
@@ -115,7 +118,13 @@ static_assert(sizeof(CheckRecord::CHKID) + sizeof(CheckRecord::VENDORID) +
 
 std::string record_line(const CheckRecord &record) {
     std::string line;
-    build_record_line(record, parse_number(field_text(record.AMOUNT)), line);
+    build_record_line(record, parse_number(field_text(record.AMOUNT)), false, line);
+    return line;
+}
+
+std::string padded_record_line(const CheckRecord &record) {
+    std::string line;
+    build_record_line(record, parse_number(field_text(record.AMOUNT)), true, line);
     return line;
 }
 
@@ -175,7 +184,7 @@ void ResultBuilder::add(const CheckRecord &record) {
             subtotal_ = amount;
         }
     }
-    build_record_line(record, amount, line_);
+    build_record_line(record, amount, false, line_);
     sink_.append(line_);
 }
 

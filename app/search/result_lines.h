@@ -8,8 +8,10 @@
 //     7-16 MM/DD/YYYY        74-108 DESC
 //    18-27 VENDORID         110-124 display amount, right-justified
 //    29-63 NAME             single spaces between the fields
-// A field stored short (ending in zero bytes) is padded with spaces, so the
-// columns hold for every record.
+// These columns hold for fields stored at full width, as the program stores
+// every field.  A field stored short (ending in zero bytes) takes only the
+// characters before its first zero byte, so the line is shorter and every
+// later column moves left by what the field lacks.
 //
 // Separator line: 111 spaces and 14 '=' under the amount.
 // Subtotal line: spaces, "   Subtotal for ", the group's label, an arrow,
@@ -32,6 +34,9 @@ inline constexpr std::size_t kAmountColumn = 110;  // first column of the displa
 inline constexpr std::string_view kBlankLine = " ";
 
 std::string record_line(const CheckRecord &record);
+// The record line with every field padded with spaces to its width, whatever
+// it holds: the text columns of the register CSV line (csv_line.h).
+std::string padded_record_line(const CheckRecord &record);
 std::string separator_line();
 
 // The key that decides whether two records fall in one subtotal group.

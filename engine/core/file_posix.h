@@ -18,7 +18,9 @@ uint32_t fold_open_mode(uint32_t mode);
 // The built-in layer's positioned transfers for the engine's own reads and
 // writes: one pread or pwrite instead of a seek and a transfer, with the
 // results of KvlReadAtFile and KvlWriteAtFile (38 on a short read with *got
-// the count, 39 on a short write, a zero-length write cuts the file there)
+// the count; a short write goes on with the rest and reports the error that
+// stops it, 39 only when the system takes no more bytes without one; a
+// zero-length write cuts the file there)
 // except that the file position is left where it was.  No engine code reads
 // or writes at the file position of a file it addresses by position.
 uint32_t posix_read_at(uint32_t handle, void *buffer, uint32_t length, uint64_t position,

@@ -93,6 +93,9 @@ uint32_t memo_open(DataControlRecord *data) {
     uint32_t rc = memo_file_name(data, name);
     if (rc != ERR_NONE) return rc;
     rc = KvlOpenFile(name, data->open_mode, &data->memo_os_handle, data->file_layer);
+    if (rc == KVL_WIN_FILE_NOT_FOUND && data->memo_os_handle == 0 &&
+        other_case_memo_name(data, name))
+        rc = KvlOpenFile(name, data->open_mode, &data->memo_os_handle, data->file_layer);
     if (rc == ERR_NONE) {
         data->memo_state = 0;
         rc = memo_read_header(data);

@@ -150,6 +150,11 @@ uint32_t note_memo_change(DataControlRecord *data);
 // writes header bytes 8 to 15; 8535 when it cannot be derived.
 uint32_t memo_file_name(DataControlRecord *data, char (&name)[kNameBufferSize]);
 
+// Turns a name memo_file_name built with the default extension into the
+// same name with the extension in the other case ("DBT" and "dbt"); false,
+// leaving the name alone, when the control record names its own extension.
+bool other_case_memo_name(const DataControlRecord *data, char (&name)[kNameBufferSize]);
+
 // ---- memo_alloc.cc (free chain) ------------------------------------------
 
 uint32_t memo_add(DataControlRecord *data, uint32_t reserved_size, uint32_t data_length,

@@ -10,6 +10,9 @@
 // File names are case-sensitive here, and dBASE files come in both cases:
 // the default extension follows the data file's, so "ledger.dbf" gives
 // "ledger.dbt" (and "LEDGER.DBF", "Ledger.Dbf" or "ledger" give ".DBT").
+// Files copied from a system that ignores case often mix the two ("ledger.dbf"
+// beside "ledger.DBT"), so an open that finds no memo file under the default
+// extension tries it once more in the other case.
 #include <cstring>
 
 #include "engine/core/internal.h"
@@ -81,6 +84,17 @@ uint32_t memo_file_name(DataControlRecord *data, char (&name)[kNameBufferSize]) 
     name[stem + 1 + extension_length] = '\0';
     store_data_name(data->memo_header, path + start, length - start);
     return ERR_NONE;
+}
+
+bool other_case_memo_name(const DataControlRecord *data, char (&name)[kNameBufferSize]) {
+    if (data->memo_extension[0]) return false;
+    const size_t length = strnlen(name, kNameBufferSize);
+    const size_t extension_length = sizeof kDefaultExtension - 1;
+    if (length < extension_length) return false;
+    char *extension = name + length - extension_length;
+    const bool lower = std::memcmp(extension, kLowerDefaultExtension, extension_length) == 0;
+    std::memcpy(extension, lower ? kDefaultExtension : kLowerDefaultExtension, extension_length);
+    return true;
 }
 
 }  // namespace kvl

@@ -14,9 +14,11 @@
 namespace kvl {
 namespace {
 
-// The run's size in bytes, as a free run's size word tells it.
+// The run's size in bytes, as a free run's size word tells it.  A size of 0
+// is one block, as the add's walk of the free chain counts it.
 uint64_t run_size_bytes(const DataControlRecord *data, const MemoLayout &layout,
                         uint32_t size_word) {
+    if (size_word == 0) return layout.block_size;
     return sizes_in_bytes(data) ? size_word : uint64_t{size_word} * layout.block_size;
 }
 

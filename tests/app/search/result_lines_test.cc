@@ -55,14 +55,14 @@ TEST(ResultLines, RecordLinesFollowTheColumns) {
     EXPECT_EQ(separator_line(), SEP);
 }
 
-TEST(ResultLines, FieldStoredShortKeepsTheColumns) {
+TEST(ResultLines, FieldStoredShortShortensTheLine) {
     CheckRecord r = R4;
     std::memset(r.NAME, 0, sizeof r.NAME);
     std::memcpy(r.NAME, "SMITH", 5);
     std::memset(r.POID, 0, sizeof r.POID);
     std::string line = record_line(r);
-    EXPECT_EQ(line, "100003 10/02/2007 0000000018 SMITH" + S(30) + " " + S(8) +
-                        " TRAVEL REIMBURSEMENT" + S(15) + " " + S(7) + "1,234.50");
+    EXPECT_EQ(line, "100003 10/02/2007 0000000018 SMITH  TRAVEL REIMBURSEMENT" + S(15) + " " +
+                        S(7) + "1,234.50");
 }
 
 TEST(ResultLines, WholeListsWithSubtotals) {

@@ -202,10 +202,13 @@ TEST(MemoDataFile, OpeningWithTheDataFile) {
     EXPECT_EQ(table->memo_header.block_size, 512u);
     ASSERT_EQ(table.close(), 0u);
     EXPECT_EQ(table->memo_os_handle, 0u);
+    // "ledger.dbf" finds "ledger.DBT" when there is no "ledger.dbt".
+    const std::string upper = table.dbt_path().substr(0, table.dbt_path().size() - 3) + "DBT";
+    fs::rename(table.dbt_path(), upper);
     EXPECT_EQ(table.reopen(), 0u);
     ASSERT_EQ(table.close(), 0u);
 
-    fs::remove(table.dbt_path());
+    fs::remove(upper);
     EXPECT_EQ(table.reopen(), ERR_MEMO_OPEN);
     EXPECT_NE(table->os_handle, 0u);
     EXPECT_EQ(table->memo_os_handle, 0u);

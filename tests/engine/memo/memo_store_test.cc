@@ -170,6 +170,15 @@ TEST(MemoRead, AFreeRunIsNotAMemo) {
     uint32_t moved = block;
     EXPECT_EQ(KvlMemoUpdate(table.rec(), &moved, 0, 1, "y"), ERR_MEMO_NOT_MEMO);
     EXPECT_EQ(KvlMemoDelete(table.rec(), block), ERR_MEMO_NOT_MEMO);
+    // A size word of 0 counts as one block, as it does for an add.
+    auto bytes = table.dbt();
+    bytes[table.block_at(block) + 4] = 0;  // was 2
+    kvl_test::write_bytes(table.dbt_path(), bytes);
+    EXPECT_EQ(KvlMemoGetSize(table.rec(), block, &first, &size), ERR_MEMO_NOT_MEMO);
+    EXPECT_EQ(size, 512u);
+    count = 2000;
+    EXPECT_EQ(KvlMemoGet(table.rec(), block, 0, &count, out.data()), ERR_MEMO_NOT_MEMO);
+    EXPECT_EQ(count, 504u);
 }
 
 TEST(MemoUpdate, GrowInPlace) {
