@@ -81,7 +81,7 @@ void run_search_bench(benchmark::State &state, SortOrder order, const SearchInpu
     std::size_t lines = 0;
     for (auto _ : state) {
         list.clear();
-        SearchOutcome outcome = search_records(reg.set, order, in, list);
+        SearchResult outcome = search_records(reg.set, order, in, list);
         if (outcome.stopped_by_error()) state.SkipWithError("the search stopped on an error");
         lines = outcome.line_count;
     }

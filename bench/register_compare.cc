@@ -190,7 +190,7 @@ public:
 
     // The search as the dialog runs it: the list emptied and reserved, then
     // filled by the index walk.
-    double search(const SearchCase &c, ResultList &list, SearchOutcome &outcome) {
+    double search(const SearchCase &c, ResultList &list, SearchResult &outcome) {
         return timed([&] {
             list.clear();
             list.reserve(kDialogReservedLines, kDialogReservedBytes);
@@ -261,7 +261,7 @@ public:
         });
     }
 
-    double search(const SearchCase &c, ResultList &list, SearchOutcome &outcome) {
+    double search(const SearchCase &c, ResultList &list, SearchResult &outcome) {
         open();
         return timed([&] {
             list.clear();
@@ -388,8 +388,8 @@ private:
 
 // ---- checks and the table --------------------------------------------------------
 
-void check_same(const SearchCase &c, const ResultList &a, const SearchOutcome &oa,
-                const ResultList &b, const SearchOutcome &ob) {
+void check_same(const SearchCase &c, const ResultList &a, const SearchResult &oa,
+                const ResultList &b, const SearchResult &ob) {
     if (a.size() != b.size() || oa.line_count != ob.line_count || oa.total != ob.total)
         fail(std::string(c.name) + ": Ledgrove lists " + std::to_string(a.size()) +
              " lines, SQLite " + std::to_string(b.size()));
@@ -610,7 +610,7 @@ int main(int argc, char **argv) {
     ResultList date_lines;
     for (const SearchCase &c : search_cases()) {
         ResultList ours, theirs;
-        SearchOutcome ours_outcome, theirs_outcome;
+        SearchResult ours_outcome, theirs_outcome;
         measure(c.name, [&] { return ledgrove.search(c, ours, ours_outcome); },
                 [&] { return sqlite.search(c, theirs, theirs_outcome); });
         if (ours_outcome.stopped_by_error()) fail(std::string(c.name) + ": engine error");

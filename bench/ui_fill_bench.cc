@@ -22,7 +22,6 @@
 #include "app/maint/import.h"
 #include "app/maint/rebuild.h"
 #include "app/search/search.h"
-#include "app/search/value_port.h"
 #include "app/ui/control_ids.h"
 #include "app/ui/search_dialog.h"
 #include "bench/bench_register.h"
@@ -56,10 +55,10 @@ BenchRegister &bench_register() {
 }
 
 // Every check: the whole range of years.
-void whole_range(SearchPort &port) {
+void whole_range(ui::SearchDialog &dialog) {
     using namespace control;
-    port.set_control_text(kFromYear, "2000");
-    port.set_control_text(kToYear, "2099");
+    dialog.set_control_text(kFromYear, "2000");
+    dialog.set_control_text(kToYear, "2099");
 }
 
 struct Dialog {
@@ -77,10 +76,15 @@ struct Dialog {
 
 // The core's search alone, into a result list, for comparison.
 void BM_SearchOnly(benchmark::State &state) {
-    ValuePort port;
-    whole_range(port);
-    for (auto _ : state) run_search(bench_register().set, port, SortOrder::Date);
-    state.counters["lines"] = static_cast<double>(port.results().size());
+    SearchInputs whole;
+    whole.from = "20000101";
+    whole.to = "20991231";
+    ResultList lines;
+    for (auto _ : state) {
+        lines.clear();
+        search_records(bench_register().set, SortOrder::Date, whole, lines);
+    }
+    state.counters["lines"] = static_cast<double>(lines.size());
 }
 BENCHMARK(BM_SearchOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -128,7 +128,7 @@ SearchRequest parse_options(const Args &args) {
 
 std::string stored(const DialogDate &date) { return date.year + date.month + date.day; }
 
-void print_results(const ResultList &lines, const SearchOutcome &outcome) {
+void print_results(const ResultList &lines, const SearchResult &result) {
     std::string out;
     out.reserve(1 << 20);
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -139,9 +139,9 @@ void print_results(const ResultList &lines, const SearchOutcome &outcome) {
             out.clear();
         }
     }
-    out += "Records: " + std::to_string(outcome.line_count) + "\n";
-    out += "Total Amount: " + total_text(outcome.total) + "\n";
-    out += elapsed_text(outcome.elapsed) + "\n";
+    out += "Records: " + std::to_string(result.line_count) + "\n";
+    out += "Total Amount: " + total_text(result.total) + "\n";
+    out += elapsed_text(result.elapsed) + "\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
     if (std::fflush(stdout) != 0) fail("cannot write the results");
 }
@@ -167,10 +167,10 @@ int run_search_command(const Args &args) {
         usage_error(error->message);
 
     ResultList lines;
-    const SearchOutcome outcome = search_records(set, request.order, in, lines);
-    print_results(lines, outcome);
-    if (outcome.stopped_by_error())
-        fail("the search stopped early on engine error " + std::to_string(outcome.end_result) +
+    const SearchResult result = search_records(set, request.order, in, lines);
+    print_results(lines, result);
+    if (result.stopped_by_error())
+        fail("the search stopped early on engine error " + std::to_string(result.end_result) +
              ": " + set.path(index_info(index_for(request.order)).file_name) + " or " +
              set.path(kDataFileName) +
              " is damaged; ledgrove-cli reindex builds the index files anew");

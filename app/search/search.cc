@@ -11,24 +11,12 @@
 #include "app/store/code_page.h"
 #include "app/store/field_text.h"
 #include "app/store/register_files.h"
-#include "app/ui/control_ids.h"
 
 namespace ledgrove {
 namespace {
 
 // Room for the longest key of any index the engine can build.
 constexpr std::size_t kKeyBufferSize = KVL_MAX_KEY_LENGTH;
-
-// Expected results of a search's reads, reserved up front so that filling
-// the list seldom has to grow it.
-constexpr std::size_t kReservedLines = 75000;
-constexpr std::size_t kReservedBytes = 12884000;
-
-std::string read_cut(const SearchPort &port, int id, std::size_t longest) {
-    std::string text = port.control_text(id);
-    if (text.size() > longest) text.resize(longest);
-    return text;
-}
 
 // One match text, ready for the walk: upper-cased once when case does not
 // count.
@@ -178,29 +166,6 @@ std::string search_date(std::string_view year, std::string_view month, std::stri
            zero_pad_two_digits(std::string(day));
 }
 
-SearchInputs read_search_inputs(const SearchPort &port) {
-    using namespace control;
-    namespace limit = search_limits;
-    SearchInputs in;
-    in.from = search_date(read_cut(port, kFromYear, limit::kYear),
-                          read_cut(port, kFromMonth, limit::kMonth),
-                          read_cut(port, kFromDay, limit::kDay));
-    in.to = search_date(read_cut(port, kToYear, limit::kYear), read_cut(port, kToMonth, limit::kMonth),
-                        read_cut(port, kToDay, limit::kDay));
-    in.vendor_name = read_cut(port, kVendorNameText, limit::kVendorName);
-    in.description = read_cut(port, kDescriptionText, limit::kDescription);
-    in.check_id = read_cut(port, kCheckIdText, limit::kCheckId);
-    in.po_number = read_cut(port, kPoNumberText, limit::kPoNumber);
-    in.vendor_id = read_cut(port, kVendorIdText, limit::kVendorId);
-    in.amount = read_cut(port, kAmountText, limit::kAmount);
-    const std::string op = port.control_text(kAmountOperator);
-    in.amount_operator = op.empty() ? '=' : op[0];
-    in.match_case = port.is_checked(kMatchCase);
-    in.subtotals = port.is_checked(kSubtotals);
-    in.dates_by_month = port.is_checked(kSubtotalByMonth);
-    return in;
-}
-
 std::optional<InputError> check_search_inputs(const SearchInputs &in) {
     if (auto error = check_date(in.from, "From date")) return error;
     if (auto error = check_date(in.to, "To date")) return error;
@@ -215,12 +180,12 @@ bool is_end_of_walk(std::uint32_t result) {
            result == ERR_KEY_NOT_FOUND;
 }
 
-bool SearchOutcome::stopped_by_error() const {
+bool SearchResult::stopped_by_error() const {
     return end_result != ERR_NONE && !is_end_of_walk(end_result);
 }
 
-SearchOutcome search_records(DatabaseSet &set, SortOrder order, const SearchInputs &in,
-                             LineSink &sink) {
+SearchResult search_records(DatabaseSet &set, SortOrder order, const SearchInputs &in,
+                            LineSink &sink) {
     const auto start = std::chrono::steady_clock::now();
     const bool date_order = order == SortOrder::Date;
     ResultBuilder builder(sink, {order, in.subtotals, date_order && in.dates_by_month});
@@ -249,33 +214,12 @@ SearchOutcome search_records(DatabaseSet &set, SortOrder order, const SearchInpu
     listed.flush();
     builder.close();
 
-    SearchOutcome outcome;
+    SearchResult outcome;
     outcome.line_count = builder.line_count();
     outcome.total = builder.total();
     outcome.end_result = set.last_result();
     outcome.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
-    return outcome;
-}
-
-std::optional<SearchOutcome> run_search(DatabaseSet &set, SearchPort &port, SortOrder order) {
-    const auto start = std::chrono::steady_clock::now();
-    const SearchInputs inputs = read_search_inputs(port);
-    if (const std::optional<InputError> error = check_search_inputs(inputs)) {
-        port.message_box(error->message, kInputErrorCaption);
-        return std::nullopt;
-    }
-    port.set_control_text(control::kSortCaption, sort_order_caption(order));
-    ResultList &list = port.begin_results();
-    list.clear();
-    list.reserve(kReservedLines, kReservedBytes);
-    SearchOutcome outcome = search_records(set, order, inputs, list);
-    port.end_results();
-    outcome.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start);
-    port.set_control_text(control::kRecordCount, std::to_string(outcome.line_count));
-    port.set_control_text(control::kElapsed, elapsed_text(outcome.elapsed));
-    port.set_control_text(control::kTotalAmount, total_text(outcome.total));
     return outcome;
 }
 

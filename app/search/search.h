@@ -27,7 +27,6 @@
 #include <string>
 
 #include "app/search/line_sink.h"
-#include "app/search/search_port.h"
 #include "app/store/check_record.h"
 #include "app/store/database_set.h"
 
@@ -56,11 +55,6 @@ struct SearchInputs {
 // gets its leading zero ("5" -> "05").
 std::string search_date(std::string_view year, std::string_view month, std::string_view day);
 
-// Reads the inputs of a search from the dialog's controls: texts cut to
-// their longest, dates through search_date, the operator's first character
-// ('=' when no item is selected), the three check boxes.
-SearchInputs read_search_inputs(const SearchPort &port);
-
 // Why a search cannot run: the field at fault and a sentence for the user
 // that names it.
 struct InputError {
@@ -76,7 +70,7 @@ std::optional<InputError> check_search_inputs(const SearchInputs &inputs);
 // The caption of the message box that tells an InputError.
 inline constexpr std::string_view kInputErrorCaption = "Search";
 
-struct SearchOutcome {
+struct SearchResult {
     std::size_t line_count = 0;  // record lines
     double total = 0.0;
     std::chrono::milliseconds elapsed{0};
@@ -94,15 +88,8 @@ bool is_end_of_walk(std::uint32_t result);
 // shared record buffer; every engine result is kept as the set's last.  The
 // inputs are taken as they are: check_search_inputs first (an Amount text
 // that is no amount compares as 0 here).
-SearchOutcome search_records(DatabaseSet &set, SortOrder order, const SearchInputs &inputs,
-                             LineSink &sink);
-
-// One search as the dialog runs it: the inputs read and checked (a problem
-// is told in a message box, and the list and counts stay as they were),
-// then the order's caption into 1043, the result list 1021 emptied and
-// filled, the line count into 1004, the elapsed time into 1031 and the total
-// into 1018.  Nothing when the inputs were refused.
-std::optional<SearchOutcome> run_search(DatabaseSet &set, SearchPort &port, SortOrder order);
+SearchResult search_records(DatabaseSet &set, SortOrder order, const SearchInputs &inputs,
+                            LineSink &sink);
 
 // "N seconds": whole seconds, truncated.
 std::string elapsed_text(std::chrono::milliseconds elapsed);

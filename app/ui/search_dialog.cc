@@ -12,10 +12,12 @@
 #include <QListView>
 #include <QPushButton>
 #include <QUrl>
+#include <chrono>
 
 #include "app/output/messages.h"
 #include "app/output/result_export.h"
 #include "app/search/date_range.h"
+#include "app/search/result_lines.h"
 #include "app/search/search.h"
 #include "app/ui/advanced_options_dialog.h"
 #include "app/ui/ansi_text.h"
@@ -125,17 +127,26 @@ constexpr int kListExtent = 900;
 
 constexpr const char *kAnyYear = "????";
 
-// The match boxes and the longest text the search reads from each: a box
-// takes no more, so nothing typed is cut unseen.
+// The match boxes, the search input each fills, and the longest text the
+// search takes from it: a box takes no more, so nothing typed is cut unseen.
 struct TextLimit {
     int id;
+    std::string SearchInputs::*input;
     std::size_t longest;
 };
 constexpr TextLimit kTextLimits[] = {
-    {kVendorNameText, search_limits::kVendorName}, {kDescriptionText, search_limits::kDescription},
-    {kCheckIdText, search_limits::kCheckId},       {kPoNumberText, search_limits::kPoNumber},
-    {kVendorIdText, search_limits::kVendorId},     {kAmountText, search_limits::kAmount},
+    {kVendorNameText, &SearchInputs::vendor_name, search_limits::kVendorName},
+    {kDescriptionText, &SearchInputs::description, search_limits::kDescription},
+    {kCheckIdText, &SearchInputs::check_id, search_limits::kCheckId},
+    {kPoNumberText, &SearchInputs::po_number, search_limits::kPoNumber},
+    {kVendorIdText, &SearchInputs::vendor_id, search_limits::kVendorId},
+    {kAmountText, &SearchInputs::amount, search_limits::kAmount},
 };
+
+// A search's expected lines, reserved up front so that filling the list
+// seldom has to grow it.
+constexpr std::size_t kReservedLines = 75000;
+constexpr std::size_t kReservedBytes = 12884000;
 
 QString two_digit_number(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
 
@@ -285,11 +296,51 @@ bool SearchDialog::message_box(std::string_view text, std::string_view caption,
 
 QWidget *SearchDialog::owner() const { return parentWidget() ? parentWidget() : const_cast<SearchDialog *>(this); }
 
+std::string SearchDialog::text_of(int id, std::size_t longest) const {
+    std::string text = control_text(id);
+    if (text.size() > longest) text.resize(longest);
+    return text;
+}
+
+SearchInputs SearchDialog::read_inputs() const {
+    namespace limit = search_limits;
+    SearchInputs in;
+    in.from = search_date(text_of(kFromYear, limit::kYear), text_of(kFromMonth, limit::kMonth),
+                          text_of(kFromDay, limit::kDay));
+    in.to = search_date(text_of(kToYear, limit::kYear), text_of(kToMonth, limit::kMonth),
+                        text_of(kToDay, limit::kDay));
+    for (const TextLimit &box : kTextLimits) in.*box.input = text_of(box.id, box.longest);
+    const std::string op = control_text(kAmountOperator);
+    in.amount_operator = op.empty() ? '=' : op[0];
+    in.match_case = is_checked(kMatchCase);
+    in.subtotals = is_checked(kSubtotals);
+    in.dates_by_month = is_checked(kSubtotalByMonth);
+    return in;
+}
+
 bool SearchDialog::search_in(SortOrder order) {
+    const SearchInputs inputs = read_inputs();
+    if (const std::optional<InputError> error = check_search_inputs(inputs)) {
+        message_box(error->message, kInputErrorCaption, MessageButtons::Ok);
+        return false;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ran = run_search(set_, *this, order).has_value();
+    const auto start = std::chrono::steady_clock::now();
+    set_control_text(kSortCaption, sort_order_caption(order));
+    model_->begin_change();
+    results_.clear();
+    results_.reserve(kReservedLines, kReservedBytes);
+    const SearchResult result = search_records(set_, order, inputs, results_);
+    model_->end_change();
+    view_->scrollToTop();
+    // The time the user waited: the list's fill included.
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    set_control_text(kRecordCount, std::to_string(result.line_count));
+    set_control_text(kElapsed, elapsed_text(waited));
+    set_control_text(kTotalAmount, total_text(result.total));
     QApplication::restoreOverrideCursor();
-    return ran;
+    return true;
 }
 
 void SearchDialog::report() { search_in(order_); }

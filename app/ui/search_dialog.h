@@ -1,8 +1,8 @@
 // search_dialog.h - "Check Register Inquiry", the program's working window.
 //
-// It is the SearchPort of the searches: they read the date and match
-// controls by id, fill the result list held here, and write the counts
-// back.  The dialog itself keeps nothing but the current order.  Escape
+// It reads its controls into the core's SearchInputs, runs the search into
+// the result list held here, and writes the count, time and total back.
+// The dialog itself keeps nothing but the current order.  Escape
 // and the close box end the program (end_program()); every "Advanced
 // Options" press opens one more modeless Advanced Options dialog.
 #ifndef LEDGROVE_APP_UI_SEARCH_DIALOG_H
@@ -14,6 +14,7 @@
 
 #include "app/search/date_range.h"
 #include "app/search/result_list.h"
+#include "app/search/search.h"
 #include "app/search/search_port.h"
 #include "app/store/check_record.h"
 #include "app/store/database_set.h"
@@ -71,7 +72,13 @@ protected:
 private:
     void fill_lists();
     void fill_years();
-    bool search_in(SortOrder order);  // false when the inputs were refused
+    // The inputs as the controls hold them, each text cut to its longest.
+    SearchInputs read_inputs() const;
+    std::string text_of(int id, std::size_t longest) const;
+    // One search: the inputs read and checked (a problem is told in a
+    // message box and the list stays as it was), then the order's caption,
+    // the list, the count, the time and the total.  False when refused.
+    bool search_in(SortOrder order);
     void connect_commands();
     void report();
     void sort_by(SortOrder order);

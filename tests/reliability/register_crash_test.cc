@@ -185,7 +185,7 @@ std::vector<long> listed_per_order(DatabaseSet &set) {
         in.from = "00000000";
         in.to = "99999999";
         ResultList list;
-        const SearchOutcome outcome = search_records(set, order, in, list);
+        const SearchResult outcome = search_records(set, order, in, list);
         counts.push_back(outcome.stopped_by_error() ? -1 : static_cast<long>(outcome.line_count));
     }
     return counts;

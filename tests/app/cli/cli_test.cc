@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "app/search/date_range.h"
+#include "app/search/result_lines.h"
+#include "app/search/result_list.h"
 #include "app/search/search.h"
-#include "app/search/value_port.h"
 #include "app/store/register_files.h"
 #include "app/support/records.h"
 #include "app/support/test_register.h"
-#include "app/ui/control_ids.h"
 
 namespace {
 
@@ -102,29 +102,17 @@ protected:
         return run_cli(dir_->root(), args);
     }
 
-    // The same search run in-process through the dialog's controls: the
-    // result lines and the three closing lines.
-    static Lines in_process(SortOrder order, const std::map<int, std::string> &texts,
-                            const std::vector<int> &checked) {
-        using namespace control;
-        ValuePort port;
-        const DialogDate from = default_from_date(), to = default_to_date();
-        port.set_control_text(kFromMonth, from.month);
-        port.set_control_text(kFromDay, from.day);
-        port.set_control_text(kFromYear, from.year);
-        port.set_control_text(kToMonth, to.month);
-        port.set_control_text(kToDay, to.day);
-        port.set_control_text(kToYear, to.year);
-        for (const auto &[id, text] : texts) port.set_control_text(id, text);
-        for (int id : checked) port.set_checked(id, true);
+    // The same search run in-process on plain inputs: the result lines and
+    // the two closing lines with figures.
+    static Lines in_process(SortOrder order, const SearchInputs &in) {
         DatabaseSet set(dir_->root());
         set.open();
-        run_search(set, port, order);
+        ResultList list;
+        const SearchResult result = search_records(set, order, in, list);
         Lines lines;
-        for (std::size_t i = 0; i < port.results().size(); ++i)
-            lines.emplace_back(port.results().line(i));
-        lines.push_back("Records: " + port.control_text(kRecordCount));
-        lines.push_back("Total Amount: " + port.control_text(kTotalAmount));
+        for (std::size_t i = 0; i < list.size(); ++i) lines.emplace_back(list.line(i));
+        lines.push_back("Records: " + std::to_string(result.line_count));
+        lines.push_back("Total Amount: " + total_text(result.total));
         return lines;
     }
 
@@ -133,35 +121,49 @@ protected:
 
 kvl_test::TempDir *CliTest::dir_ = nullptr;
 
-TEST_F(CliTest, SearchPrintsTheDialogsLinesAndThreeClosingLines) {
-    using namespace control;
+// Inputs of a search over the demo register's years.
+SearchInputs inputs(const std::string &from = "20060101", const std::string &to = "20201231") {
+    SearchInputs in;
+    in.from = from;
+    in.to = to;
+    return in;
+}
+
+template <class T>
+SearchInputs with(SearchInputs in, T SearchInputs::*field, T value) {
+    in.*field = value;
+    return in;
+}
+
+TEST_F(CliTest, SearchPrintsTheLinesAndThreeClosingLines) {
+    SearchInputs sub2007 = with(inputs("20070101", "20071231"), &SearchInputs::subtotals, true);
+    SearchInputs amount = with(inputs(), &SearchInputs::amount, std::string("5000"));
+    amount.amount_operator = '>';
+    SearchInputs negative = with(inputs(), &SearchInputs::amount, std::string("0"));
+    negative.amount_operator = '<';
+    SearchInputs texts = with(inputs(), &SearchInputs::vendor_name, std::string("co"));
+    texts.description = "re";
+    SearchInputs months = with(inputs("20100301", "20100630"), &SearchInputs::subtotals, true);
+    months.dates_by_month = true;
+    SearchInputs po = with(inputs(), &SearchInputs::po_number, std::string("PO"));
+    po.vendor_id = "0";
     const struct {
         std::vector<std::string> args;
         SortOrder order;
-        std::map<int, std::string> texts;
-        std::vector<int> checked;
+        SearchInputs in;
     } cases[] = {
         {{"--from", "01/01/2007", "--to", "12/31/2007", "--order", "vendor-name", "--subtotals"},
-         SortOrder::VendorName,
-         {{kFromMonth, "01"}, {kFromDay, "01"}, {kFromYear, "2007"},
-          {kToMonth, "12"}, {kToDay, "31"}, {kToYear, "2007"}},
-         {kSubtotals}},
-        {{}, SortOrder::Date, {}, {}},  // the default range and order
-        {{"--order", "amount", "--amount-op", ">", "--amount", "5000"}, SortOrder::Amount,
-         {{kAmountOperator, ">"}, {kAmountText, "5000"}}, {}},
-        {{"--order", "check-id", "--amount-op", "<", "--amount", "0"}, SortOrder::CheckID,
-         {{kAmountOperator, "<"}, {kAmountText, "0"}}, {}},
+         SortOrder::VendorName, sub2007},
+        {{}, SortOrder::Date, inputs()},  // the whole register, in date order
+        {{"--order", "amount", "--amount-op", ">", "--amount", "5000"}, SortOrder::Amount, amount},
+        {{"--order", "check-id", "--amount-op", "<", "--amount", "0"}, SortOrder::CheckID, negative},
         {{"--vendor-name", "co", "--description", "re", "--order", "description"},
-         SortOrder::Description, {{kVendorNameText, "CO"}, {kDescriptionText, "RE"}}, {}},
-        {{"--from", "3/1/2010", "--to", "06/30/2010", "--subtotals", "--by-month"},
-         SortOrder::Date,
-         {{kFromMonth, "03"}, {kFromDay, "01"}, {kFromYear, "2010"},
-          {kToMonth, "06"}, {kToDay, "30"}, {kToYear, "2010"}},
-         {kSubtotals, kSubtotalByMonth}},
-        {{"--order", "po-number", "--po-number", "PO", "--vendor-id", "0"}, SortOrder::PONumber,
-         {{kPoNumberText, "PO"}, {kVendorIdText, "0"}}, {}},
+         SortOrder::Description, texts},
+        {{"--from", "3/1/2010", "--to", "06/30/2010", "--subtotals", "--by-month"}, SortOrder::Date,
+         months},
+        {{"--order", "po-number", "--po-number", "PO", "--vendor-id", "0"}, SortOrder::PONumber, po},
         {{"--order", "vendor-id", "--check-id", "10"}, SortOrder::VendorID,
-         {{kCheckIdText, "10"}}, {}},
+         with(inputs(), &SearchInputs::check_id, std::string("10"))},
     };
     for (const auto &c : cases) {
         std::vector<std::string> args = {"search"};
@@ -174,8 +176,7 @@ TEST_F(CliTest, SearchPrintsTheDialogsLinesAndThreeClosingLines) {
         ASSERT_GE(out.size(), 3u);
         EXPECT_TRUE(std::regex_match(out.back(), std::regex("[0-9]+ seconds"))) << out.back();
         out.pop_back();
-        const Lines expected =
-            in_process(c.order, c.texts, c.checked);
+        const Lines expected = in_process(c.order, c.in);
         ASSERT_GT(expected.size(), 2u);
         EXPECT_EQ(out, expected);
     }

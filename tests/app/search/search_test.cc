@@ -18,12 +18,10 @@
 #include "app/search/result_lines.h"
 #include "app/search/result_list.h"
 #include "app/search/search.h"
-#include "app/search/value_port.h"
 #include "app/store/field_text.h"
 #include "app/store/register_files.h"
 #include "app/support/records.h"
 #include "app/support/test_register.h"
-#include "app/ui/control_ids.h"
 
 namespace {
 
@@ -285,56 +283,6 @@ TEST(SearchSpan, AllSpansTheRegistersFirstToLastDate) {
     EXPECT_EQ(span.last_year, std::max(2027, current_year()));
 }
 
-TEST_F(SearchTest, RunThroughTheDialogsControls) {
-    using namespace control;
-    ValuePort port;
-    port.set_control_text(kFromMonth, "01");
-    port.set_control_text(kFromDay, "01");
-    port.set_control_text(kFromYear, "20077");  // cut to 2007
-    port.set_control_text(kToMonth, "123");     // cut to 12
-    port.set_control_text(kToDay, "31");
-    port.set_control_text(kToYear, "2007");
-    // Cut to 35 characters, the name field's width: matches ACME SUPPLY in full.
-    port.set_control_text(kVendorNameText, "ACME SUPPLY" + std::string(24, ' ') + "X");
-    port.set_control_text(kAmountOperator, ">=");  // only the first character counts
-    port.set_control_text(kAmountText, "99");
-    port.set_checked(kSubtotals, true);
-
-    for (int run_number = 0; run_number < 2; ++run_number) {  // a second run replaces the first
-        SearchOutcome outcome = run_search(set(), port, SortOrder::VendorName).value();
-        EXPECT_EQ(port.control_text(kSortCaption), "Vendor Name");
-        ASSERT_EQ(port.results().size(), 4u);  // one record line, separator, subtotal, blank
-        EXPECT_EQ(port.results().line(0), record_line(kChecks[3]));
-        EXPECT_EQ(port.control_text(kRecordCount), "1");
-        EXPECT_EQ(port.control_text(kTotalAmount), "100");
-        EXPECT_TRUE(std::regex_match(port.control_text(kElapsed), std::regex("[0-9]+ seconds")));
-        EXPECT_EQ(outcome.line_count, 1u);
-        EXPECT_FALSE(outcome.stopped_by_error());
-    }
-    EXPECT_EQ(port.result_updates(), 2);
-
-    // No operator selected reads as "="; month subtotals only in the date order.
-    port.set_control_text(kAmountOperator, "");
-    port.set_control_text(kVendorNameText, "");
-    port.set_control_text(kAmountText, "100");
-    port.set_checked(kSubtotalByMonth, true);
-    port.set_control_text(kFromMonth, "6");  // one digit: 06
-    port.set_control_text(kFromDay, "1");
-    run_search(set(), port, SortOrder::Date);
-    EXPECT_EQ(port.control_text(kSortCaption), "Date");
-    EXPECT_EQ(port.control_text(kRecordCount), "1");
-    EXPECT_NE(port.results().line(2).find("Subtotal for 06/2007: ----->"), std::string::npos);
-
-    // Inputs that are refused leave the list, the counts and the caption.
-    port.set_control_text(kAmountText, "abc");
-    EXPECT_FALSE(run_search(set(), port, SortOrder::Amount).has_value());
-    EXPECT_EQ(port.control_text(kSortCaption), "Date");
-    EXPECT_EQ(port.control_text(kRecordCount), "1");
-    EXPECT_EQ(port.result_updates(), 3);
-    ASSERT_FALSE(port.messages().empty());
-    EXPECT_EQ(port.messages().back().caption, kInputErrorCaption);
-}
-
 TEST(SearchDeleted, RecordsMarkedDeletedAreNeverListed) {
     app_test::TestRegister reg;
     ASSERT_EQ(reg.import_records(kChecks).imported, kChecks.size());
@@ -362,17 +310,14 @@ TEST(SearchDeleted, RecordsMarkedDeletedAreNeverListed) {
 
 TEST(SearchEmpty, AnEmptyRegisterListsNothing) {
     app_test::TestRegister reg;
-    ValuePort port;
-    for (int id : {control::kFromMonth, control::kFromDay, control::kToMonth, control::kToDay})
-        port.set_control_text(id, "01");
-    port.set_control_text(control::kFromYear, "2000");
-    port.set_control_text(control::kToYear, "2099");
     for (SortOrder order : kOrders) {
-        SearchOutcome outcome = run_search(reg.set(), port, order).value();
-        EXPECT_TRUE(port.results().empty());
-        EXPECT_EQ(port.control_text(control::kRecordCount), "0");
-        EXPECT_EQ(port.control_text(control::kTotalAmount), "0");
-        EXPECT_FALSE(outcome.stopped_by_error()) << outcome.end_result;
+        ResultList list;
+        const SearchResult result =
+            search_records(reg.set(), order, range("20000101", "20991231"), list);
+        EXPECT_TRUE(list.empty());
+        EXPECT_EQ(result.line_count, 0u);
+        EXPECT_EQ(total_text(result.total), "0");
+        EXPECT_FALSE(result.stopped_by_error()) << result.end_result;
     }
 }
 
