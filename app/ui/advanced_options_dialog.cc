@@ -44,7 +44,7 @@ constexpr ControlTemplate kAdvancedControls[] = {
      "records, or empty the database and start over.",
      95, 33, 150, 35},
     {K::Label, kNoId,
-     "You can also Re-Index the database, in case the index files is damaged.", 95, 70, 150,
+     "You can also Re-Index the database, in case the index files are damaged.", 95, 70, 150,
      19},
 };
 

@@ -109,7 +109,7 @@ private slots:
         for (QLabel *label : dialog_->findChildren<QLabel *>()) labels << label->text();
         QVERIFY(labels.contains("Ledgrove can be used to manage Check Register data in an ongoing fashion. "));
         QVERIFY(labels.contains("Here you can export the entire database for external management. You can import new records, or empty the database and start over."));
-        QVERIFY(labels.contains("You can also Re-Index the database, in case the index files is damaged."));
+        QVERIFY(labels.contains("You can also Re-Index the database, in case the index files are damaged."));
     }
 
     void export_database() {
@@ -201,6 +201,12 @@ private slots:
         QVERIFY(prompts_->messages[0].text.contains("line 1:"));
         QCOMPARE(ended.count(), 0);
         QCOMPARE(reg_->record_count(), 4u);
+    }
+
+    void mapping_problems_are_plain_sentences() {
+        ImportMappingDialog mapping(kPublished, "published.csv");
+        mapping.column_box(ledgrove::Target::Date)->setCurrentIndex(0);  // (none)
+        QCOMPARE(mapping.problem()->text(), QString("No column is chosen for the date."));
     }
 
     void import_published_register() {
