@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/maint/import_line.h"
+#include "app/output/messages.h"
 #include "app/store/record_id.h"
 
 namespace ledgrove {
@@ -149,6 +150,10 @@ ImportReport import_csv(DatabaseSet &set, const std::string &csv_path,
     };
     if (!set.data_open()) {
         report.error = std::string("cannot open the register's data file ") + kDataFileName;
+        return finish();
+    }
+    if (set.read_only()) {
+        report.error = messages::kReadOnlyRegister;
         return finish();
     }
 

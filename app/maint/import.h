@@ -8,7 +8,8 @@
 // number or too large for the stored form) is skipped and reported with its
 // line number; blank lines are passed over and counted; every other line
 // becomes a record.  An import that adds no record at all has failed: the
-// file was not what the user meant to import.
+// file was not what the user meant to import.  A read-only register is
+// refused before anything is read.
 //
 // Record ids continue from the highest id in ChkRIDS.IX4, and never from
 // below the data file's record count, so a stale or missing id index cannot
