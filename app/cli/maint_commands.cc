@@ -11,6 +11,7 @@
 #include "app/maint/import.h"
 #include "app/maint/rebuild.h"
 #include "app/output/csv_file.h"
+#include "app/output/messages.h"
 
 namespace ledgrove::cli {
 namespace {
@@ -29,10 +30,13 @@ std::string describe(const RebuildFailure &failure) {
            std::to_string(failure.result) + ")";
 }
 
-void rebuild_or_fail(DatabaseSet &set) {
-    const RebuildReport report = rebuild_all_indexes(set);
-    if (!report.ok()) fail("rebuilding the indexes: " + describe(report.failures.front()));
+void fail_unless_rebuilt(const RebuildReport &report) {
+    if (!report.error.empty()) fail(report.error);
+    if (!report.failures.empty())
+        fail("rebuilding the indexes: " + describe(report.failures.front()));
 }
+
+void rebuild_or_fail(DatabaseSet &set) { fail_unless_rebuilt(rebuild_all_indexes(set)); }
 
 }  // namespace
 
@@ -42,14 +46,13 @@ int run_import_command(const Args &args) {
     set.open();
     require_open(set, {});
     const ImportReport report = import_csv(set, args[0]);
-    if (report.file_error != 0 && report.imported == 0) fail(report.error);
     for (const SkippedLine &line : report.skipped)
         std::printf("Skipped line %zu: %s\n", line.line_number, line.reason.c_str());
-    if (report.imported > 0)
-        std::printf("Imported %zu records, ids %s to %s\n", report.imported,
-                    report.first_id.c_str(), report.last_id.c_str());
-    else
-        std::printf("Imported 0 records\n");
+    if (report.blank_lines > 0) std::printf("Blank lines passed over: %zu\n", report.blank_lines);
+    // Nothing added: nothing to rebuild, and the import has failed.
+    if (report.imported == 0) fail(report.error);
+    std::printf("Imported %zu records, ids %s to %s\n", report.imported, report.first_id.c_str(),
+                report.last_id.c_str());
     std::fflush(stdout);
     rebuild_or_fail(set);
     if (!report.ok()) fail(report.error);
@@ -86,8 +89,11 @@ int run_empty_command(const Args &args) {
     DatabaseSet set;
     const EmptyReport report = empty_register(set, empty_data_file_source());
     if (!report.error.empty()) fail(report.error);
-    if (!report.rebuild.ok())
-        fail("rebuilding the indexes: " + describe(report.rebuild.failures.front()));
+    if (!report.backup_path.empty())
+        std::printf("%s\n",
+                    messages::empty_backup_written(report.backup_path, report.backed_up).c_str());
+    std::fflush(stdout);
+    fail_unless_rebuilt(report.rebuild);
     return kSuccess;
 }
 

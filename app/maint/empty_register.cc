@@ -1,10 +1,15 @@
-// empty_register.cc - replacing the data file by an empty one.
+// empty_register.cc - keeping a copy of the checks, then replacing the data
+// file by an empty one.
 #include "app/maint/empty_register.h"
 
 #include <filesystem>
 #include <system_error>
 
+#include "app/maint/export_register.h"
 #include "app/maint/file_replace.h"
+#include "app/output/messages.h"
+#include "app/store/error_text.h"
+#include "app/store/open_notice.h"
 
 namespace ledgrove {
 namespace {
@@ -12,6 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char *kReplacementName = "ChkREG.DBF.new";
+constexpr const char *kBackupExtension = ".csv";
 
 // Empty when the file is a data file of the register's layout with no
 // records, else what is wrong with it.
@@ -30,27 +36,99 @@ std::string check_empty_data_file(const std::string &path) {
     return problem;
 }
 
+// A name for the copy that no earlier copy has: two emptyings within one
+// second must not write the second, empty copy over the first.
+std::string unused_backup_path(const DatabaseSet &set) {
+    const std::string name = empty_backup_name(std::time(nullptr));
+    const std::string stem = name.substr(0, name.size() - std::string(kBackupExtension).size());
+    std::string path = set.path(name.c_str());
+    std::error_code ec;
+    for (int n = 2; fs::exists(path, ec); ++n)
+        path = set.path((stem + "-" + std::to_string(n) + kBackupExtension).c_str());
+    return path;
+}
+
+// Why the register's checks cannot be read, when its data file failed to
+// open; "" when there is no data file at all (a new register).
+std::string unreadable_data_file(const DatabaseSet &set) {
+    for (const DatabaseSet::OpenFailure &failure : set.failures()) {
+        if (failure.file_name != kDataFileName) continue;
+        if (classify_open_failure(failure.result) == OpenProblem::Missing) return "";
+        return std::string(kDataFileName) + " cannot be read: " + error_reason(failure.result);
+    }
+    return "";
+}
+
+// Writes the set's checks to a copy beside the register; "" when done (or
+// when there was nothing to copy), else the message why not.
+std::string back_up_checks(DatabaseSet &set, EmptyReport &report) {
+    if (!set.data_open()) {
+        const std::string why = unreadable_data_file(set);
+        return why.empty() ? "" : messages::empty_backup_failure(unused_backup_path(set), why);
+    }
+    const std::string path = unused_backup_path(set);
+    const ExportReport exported = export_register(set, path);
+    if (exported.ok()) {
+        report.backup_path = path;
+        report.backed_up = exported.written;
+        return "";
+    }
+    // Half a copy would look like a whole one later: it goes.
+    std::error_code ec;
+    fs::remove(path, ec);
+    std::string why;
+    if (exported.open_error != 0)
+        why = error_reason(exported.open_error);
+    else if (exported.write_error != 0)
+        why = error_reason(exported.write_error);
+    else
+        why = std::string(index_info(kExportIndex).file_name) + " cannot be read: " +
+              error_reason(exported.walk_error);
+    return messages::empty_backup_failure(path, why);
+}
+
 }  // namespace
+
+std::string empty_backup_name(std::time_t when) {
+    std::tm local{};
+    localtime_r(&when, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    return kEmptyBackupPrefix + std::string(stamp) + kBackupExtension;
+}
 
 EmptyReport empty_register(DatabaseSet &set, const std::string &empty_source,
                            const RebuildObserver &observer) {
     EmptyReport report;
+    const bool was_open = set.is_open();
+    // The set is read for the copy of the checks, and tells whether the
+    // register may be written at all.
+    if (!was_open) set.open();
+    auto stop = [&](std::string error) -> EmptyReport & {
+        report.error = std::move(error);
+        if (!was_open) set.close();
+        return report;
+    };
+    if (set.read_only()) return stop(std::string(messages::kReadOnlyRegister));
+
     const std::string target = set.path(kDataFileName);
     const std::string replacement = set.path(kReplacementName);
     std::error_code ec;
     fs::copy_file(empty_source, replacement, fs::copy_options::overwrite_existing, ec);
     if (ec) {
-        report.error = "cannot copy " + empty_source + ": " + ec.message();
+        const std::string why = ec.message();
         fs::remove(replacement, ec);
-        return report;
+        return stop("cannot copy " + empty_source + ": " + why);
     }
     if (std::string problem = check_empty_data_file(replacement); !problem.empty()) {
         fs::remove(replacement, ec);
-        report.error = empty_source + " " + problem;
-        return report;
+        return stop(empty_source + " " + problem);
+    }
+    if (std::string refused = back_up_checks(set, report); !refused.empty()) {
+        fs::remove(replacement, ec);
+        return stop(refused);
     }
 
-    const bool was_open = set.is_open();
     set.close();
     std::size_t step = 0;
     for (RegisterIndex which : kRebuildOrder) {

@@ -1,18 +1,29 @@
-// empty_register.h - emptying the register: ChkREG.DBF is replaced by a
-// copy of "empty.dbf" and all eight indexes are rebuilt.
+// empty_register.h - emptying the register: the checks are first written to
+// a register CSV file beside it, then ChkREG.DBF is replaced by a copy of
+// "empty.dbf" and all eight indexes are rebuilt.
 //
-// The copy is made beside ChkREG.DBF under a temporary name and checked to
-// be an empty data file of the register's layout; a missing or wrong
-// "empty.dbf" leaves the register as it was.  Then the eight empty indexes
+// The copy of the checks is the whole-register export, named
+// "ChkREG-before-empty-YYYYMMDD-HHMMSS.csv" by the local time (with "-2",
+// "-3", ... added rather than over an earlier copy of the same second); it
+// imports back as the register was.  When it cannot be written whole,
+// nothing is emptied.  A register without a data file is a new one and has
+// nothing to copy; a read-only register is refused.
+//
+// The copy of "empty.dbf" is made beside ChkREG.DBF under a temporary name
+// and checked to be an empty data file of the register's layout; a missing
+// or wrong "empty.dbf" leaves the register as it was.  Then the eight empty indexes
 // are built from the copy and put in place one by one, and only after them
 // the copy takes ChkREG.DBF's place.  In that order a crash at any moment
 // leaves a register that opens and searches, and every record is still in
 // ChkREG.DBF until the last step empties it: at worst some indexes are
 // already empty (a rebuild, or emptying again, finishes the job).  The
-// open DatabaseSet is closed around the replacement.
+// open DatabaseSet is closed around the replacement; a closed one is
+// opened to read the register and left closed.
 #ifndef LEDGROVE_APP_MAINT_EMPTY_REGISTER_H
 #define LEDGROVE_APP_MAINT_EMPTY_REGISTER_H
 
+#include <cstddef>
+#include <ctime>
 #include <string>
 
 #include "app/maint/rebuild.h"
@@ -21,10 +32,15 @@
 namespace ledgrove {
 
 struct EmptyReport {
-    std::string error;      // why the data file was not replaced; "" when it was
-    RebuildReport rebuild;  // the rebuild that followed
+    std::string error;        // why the data file was not replaced; "" when it was
+    std::string backup_path;  // the copy of the checks; "" when there was no data file
+    std::size_t backed_up = 0;  // checks in it
+    RebuildReport rebuild;    // the rebuild that followed
     bool ok() const { return error.empty() && rebuild.ok(); }
 };
+
+// "ChkREG-before-empty-YYYYMMDD-HHMMSS.csv" for the local time of `when`.
+std::string empty_backup_name(std::time_t when);
 
 // `empty_source` is the path of the empty data file to copy.
 EmptyReport empty_register(DatabaseSet &set, const std::string &empty_source,

@@ -35,13 +35,15 @@ ExportReport export_register(DatabaseSet &set, const std::string &csv_path) {
     return report;
 }
 
+messages::Notice export_notice(const ExportReport &report, const std::string &csv_path) {
+    return messages::export_outcome(csv_path, report.written, report.open_error,
+                                    report.write_error, report.walk_error);
+}
+
 ExportReport export_register(DatabaseSet &set, const std::string &csv_path, SearchPort &port) {
     ExportReport report = export_register(set, csv_path);
-    if (report.open_error != 0)
-        port.message_box(messages::file_open_failure(report.open_error), messages::kErrorCaption);
-    else if (report.write_error != 0)
-        port.message_box(messages::file_write_failure(report.write_error),
-                         messages::kErrorCaption);
+    const messages::Notice notice = export_notice(report, csv_path);
+    port.message_box(notice.text, notice.caption);
     return report;
 }
 

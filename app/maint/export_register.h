@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/output/messages.h"
 #include "app/search/search_port.h"
 #include "app/store/database_set.h"
 
@@ -25,10 +26,12 @@ struct ExportReport {
 // shared record buffer.
 ExportReport export_register(DatabaseSet &set, const std::string &csv_path);
 
-// The same, showing "Fail in file open! Error N\n" or "Fail in file write!
-// Error N\n" with the caption "Error" through the port when the file
-// cannot be created or written.
+// The same, telling through the port how many lines went to the file, or
+// why the file could not be created or written, or where the walk stopped.
 ExportReport export_register(DatabaseSet &set, const std::string &csv_path, SearchPort &port);
+
+// What the user is told about an export to csv_path.
+messages::Notice export_notice(const ExportReport &report, const std::string &csv_path);
 
 }  // namespace ledgrove
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/maint/import_line.h"
+#include "app/output/messages.h"
 #include "app/store/record_id.h"
 
 namespace ledgrove {
@@ -110,7 +111,10 @@ void import_line(DatabaseSet &set, std::string_view line, std::size_t number,
     CheckRecord &record = set.record();
     record = blank_record();
     const ImportLineStatus status = parse_import_line(line, record);
-    if (status == ImportLineStatus::Blank) return;
+    if (status == ImportLineStatus::Blank) {
+        ++report.blank_lines;
+        return;
+    }
     if (status != ImportLineStatus::Ok) {
         report.skipped.push_back({number, std::string(import_line_status_text(status))});
         return;
@@ -146,6 +150,10 @@ ImportReport import_csv(DatabaseSet &set, const std::string &csv_path,
     };
     if (!set.data_open()) {
         report.error = std::string("cannot open the register's data file ") + kDataFileName;
+        return finish();
+    }
+    if (set.read_only()) {
+        report.error = messages::kReadOnlyRegister;
         return finish();
     }
 
@@ -189,6 +197,8 @@ ImportReport import_csv(DatabaseSet &set, const std::string &csv_path,
     } else if (report.refused_past_id_limit > 0) {
         report.error = "record ids are used up (the last possible id is zzzzzz): " +
                        std::to_string(report.refused_past_id_limit) + " lines not imported";
+    } else if (report.imported == 0) {
+        report.error = "no line of " + csv_path + " could be imported";
     }
     return finish();
 }

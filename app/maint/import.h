@@ -4,9 +4,12 @@
 // file layer (the set's, so an in-memory register reads an in-memory
 // file), and split into lines at LF (a CR before it is dropped), so a
 // damaged line spoils only itself.  A line that cannot be a record (too
-// short for the fixed columns, an amount that is no number or too large
-// for the stored form) is skipped and reported with its line number; blank
-// lines are passed over; every other line becomes a record.
+// short for the fixed columns, a date that is no date, an amount that is no
+// number or too large for the stored form) is skipped and reported with its
+// line number; blank lines are passed over and counted; every other line
+// becomes a record.  An import that adds no record at all has failed: the
+// file was not what the user meant to import.  A read-only register is
+// refused before anything is read.
 //
 // Record ids continue from the highest id in ChkRIDS.IX4, and never from
 // below the data file's record count, so a stale or missing id index cannot
@@ -42,6 +45,7 @@ struct SkippedLine {
 struct ImportReport {
     std::size_t imported = 0;
     std::vector<SkippedLine> skipped;    // lines that are no record, or that the engine refused
+    std::size_t blank_lines = 0;         // passed over
     std::size_t refused_past_id_limit = 0;  // good lines left out because the ids ran out
     std::uint32_t file_error = 0;  // the CSV file could not be opened or read (engine error)
     std::string error;             // what stopped the import, "" when it ran to the end

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/maint/convert/date_format.h"
 #include "app/output/csv_line.h"
 #include "app/store/field_text.h"
 
@@ -25,16 +26,31 @@ void set_column(char (&field)[N], std::string_view line, CsvColumn column) {
     for (std::size_t i = 0; i < n; ++i) field[i] = comma_for_stand_in(field[i]);
 }
 
-// The stored date: year, month and day columns as they stand, one after
-// the other (as stored_date joins them), into the date field.
+// The stored date: the year, month and day columns (digits, checked
+// before) one after the other, as stored_date joins them.
 void set_date(CheckRecord &record, std::string_view line) {
     using namespace csv_columns;
     char joined[kYear.width + kMonth.width + kDay.width];
     std::size_t length = 0;
     for (CsvColumn column : {kYear, kMonth, kDay})
-        for (char c : line.substr(column.start, column.width))
-            joined[length++] = comma_for_stand_in(c);
+        for (char c : line.substr(column.start, column.width)) joined[length++] = c;
     set_field(record.CHKDATE, std::string_view(joined, length));
+}
+
+// The column's digits as a number; -1 when any character is no digit.
+int column_number(std::string_view line, CsvColumn column) {
+    int value = 0;
+    for (char c : line.substr(column.start, column.width)) {
+        if (c < '0' || c > '9') return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+bool has_valid_date(std::string_view line) {
+    using namespace csv_columns;
+    return is_calendar_date(column_number(line, kYear), column_number(line, kMonth),
+                            column_number(line, kDay));
 }
 
 bool is_blank(std::string_view line) {
@@ -48,6 +64,7 @@ std::string_view import_line_status_text(ImportLineStatus status) {
         case ImportLineStatus::Ok: return "";
         case ImportLineStatus::Blank: return "blank line";
         case ImportLineStatus::Short: return "line too short";
+        case ImportLineStatus::BadDate: return "the date is not a valid date (MM/DD/YYYY)";
         case ImportLineStatus::NoAmount: return "amount is not a number";
         case ImportLineStatus::AmountTooLarge: return "amount too large";
     }
@@ -57,6 +74,7 @@ std::string_view import_line_status_text(ImportLineStatus status) {
 ImportLineStatus parse_import_line(std::string_view line, CheckRecord &record) {
     if (is_blank(line)) return ImportLineStatus::Blank;
     if (line.size() < csv_columns::kAmount) return ImportLineStatus::Short;
+    if (!has_valid_date(line)) return ImportLineStatus::BadDate;
 
     std::string_view amount_text = line.substr(csv_columns::kAmount);
     amount_text = amount_text.substr(0, amount_text.find_first_of(std::string_view("]\r\0", 3)));

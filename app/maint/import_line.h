@@ -4,9 +4,11 @@
 // spoils only itself, and reports refused lines by number.  Columns are
 // fixed (app/output/csv_line.h); the character standing in a separator
 // column is skipped unseen, every '~' becomes ',', and the amount runs from
-// column 110 to the first ']' or the line's end.  Month, day and year are
-// stored as they stand ("7 " stays "7 ").  The amount must be one number and
-// nothing else but spaces: "1,234.50" would otherwise read as 1.
+// column 110 to the first ']' or the line's end.  Month, day and year must
+// be digits that name a day of the calendar, so neither a subtotal line
+// (whose date columns are blank) nor a damaged date becomes a check that no
+// date search finds.  The amount must be one number and nothing else but
+// spaces: "1,234.50" would otherwise read as 1.
 #ifndef LEDGROVE_APP_MAINT_IMPORT_LINE_H
 #define LEDGROVE_APP_MAINT_IMPORT_LINE_H
 
@@ -21,6 +23,7 @@ enum class ImportLineStatus {
     Ok,
     Blank,           // empty or only white space: nothing to import
     Short,           // ends before the amount column
+    BadDate,         // the date columns hold no day of the calendar
     NoAmount,        // the amount is not a number, or more than one
     AmountTooLarge,  // the amount does not fit the 15-character stored form
 };

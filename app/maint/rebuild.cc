@@ -5,6 +5,7 @@
 #include <array>
 
 #include "app/maint/file_replace.h"
+#include "app/output/messages.h"
 
 namespace ledgrove {
 namespace {
@@ -113,9 +114,13 @@ RebuildReport rebuild_index(const std::string &directory, RegisterIndex which,
 }
 
 RebuildReport rebuild_all_indexes(DatabaseSet &set, const RebuildObserver &observer) {
+    RebuildReport report;
+    if (set.read_only()) {
+        report.error = messages::kReadOnlyRegister;
+        return report;
+    }
     const bool was_open = set.is_open();
     set.close();
-    RebuildReport report;
     std::size_t step = 0;
     for (RegisterIndex which : kRebuildOrder) {
         RebuildReport one = rebuild_index(set.directory(), which, observer, step++, kIndexCount);

@@ -51,7 +51,8 @@ struct RebuildFailure {
 
 struct RebuildReport {
     std::vector<RebuildFailure> failures;
-    bool ok() const { return failures.empty(); }
+    std::string error;  // why no index was rebuilt at all (a read-only register)
+    bool ok() const { return failures.empty() && error.empty(); }
 };
 
 // Builds index `which` over the data file at `data_path` into the file at
@@ -69,7 +70,7 @@ RebuildReport rebuild_index(const std::string &directory, RegisterIndex which,
                             std::size_t steps = 1);
 
 // Closes the set, rebuilds the eight indexes in the rebuild order, and
-// opens the set again.
+// opens the set again.  A read-only set is left alone, with the error set.
 RebuildReport rebuild_all_indexes(DatabaseSet &set, const RebuildObserver &observer = {});
 
 }  // namespace ledgrove

@@ -1,11 +1,17 @@
 // messages.h - the texts of the message boxes that the output and
-// maintenance steps show, each written once.
+// maintenance steps show, each written once.  ledgrove-cli prints the same
+// sentences where it reports the same things.
 #ifndef LEDGROVE_APP_OUTPUT_MESSAGES_H
 #define LEDGROVE_APP_OUTPUT_MESSAGES_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "app/store/error_text.h"
+#include "app/store/field_text.h"
+#include "app/store/register_files.h"
 
 namespace ledgrove::messages {
 
@@ -13,20 +19,78 @@ inline constexpr std::string_view kErrorCaption = "Error";
 inline constexpr std::string_view kNoSelection = "You must select at least one line!";
 inline constexpr std::string_view kNoSelectionCaption = "No Selection!";
 
-inline constexpr std::string_view kEmptyQuestion = "Database will be Emptied! ";
 inline constexpr std::string_view kEmptyQuestionCaption = "Are you sure?";
-inline constexpr std::string_view kEmptied = "Database Emptied! ";
 inline constexpr std::string_view kEmptiedCaption = "Success!";
 inline constexpr std::string_view kImported = "Data Imported! ";
 inline constexpr std::string_view kImportedCaption = "Exit and ReStart!";
+inline constexpr std::string_view kExportedCaption = "Export Done";
 
-// "Fail in file open! Error N\n" and "Fail in file write! Error N\n", N the
-// error number of the failed call.
-inline std::string file_open_failure(std::uint32_t error) {
-    return "Fail in file open! Error " + std::to_string(error) + "\n";
+inline constexpr std::string_view kReadOnlyRegister =
+    "The register is read-only: its files cannot be opened for writing. "
+    "Searching, copying, printing and exporting work; nothing was changed.";
+
+// "1 line", "1,234 lines".
+inline std::string count_of(std::size_t n, std::string_view one, std::string_view many) {
+    return group_thousands(std::to_string(n)) + " " + std::string(n == 1 ? one : many);
 }
-inline std::string file_write_failure(std::uint32_t error) {
-    return "Fail in file write! Error " + std::to_string(error) + "\n";
+
+// The question before emptying names what is lost and what is kept.
+inline std::string empty_question(std::size_t checks) {
+    return "Database will be Emptied! Its " + count_of(checks, "check", "checks") +
+           " will be removed. A copy of them is written first, as a CSV file beside the "
+           "register.";
+}
+
+// Where emptying put the checks it removed.
+inline std::string empty_backup_written(const std::string &backup_path, std::size_t checks) {
+    return "The register's " + count_of(checks, "check", "checks") + " were written to " +
+           backup_path + " first; importing that file brings them back.";
+}
+
+// After emptying: where the copy is, if there was anything to copy.
+inline std::string emptied(const std::string &backup_path, std::size_t checks) {
+    const std::string done = "Database Emptied! ";
+    return backup_path.empty() ? done : done + empty_backup_written(backup_path, checks);
+}
+
+inline std::string empty_backup_failure(const std::string &backup_path, const std::string &why) {
+    return "The register was not emptied: the copy of its checks could not be written to " +
+           backup_path + ": " + why + ".";
+}
+
+// File failures name the file and the system's reason, with its number:
+// "Cannot create /tmp/x.csv: access denied (error 5)."
+inline std::string file_create_failure(const std::string &path, std::uint32_t error) {
+    return "Cannot create " + path + ": " + error_reason(error) + ".";
+}
+inline std::string file_write_failure(const std::string &path, std::uint32_t error) {
+    return "Cannot write " + path + ": " + error_reason(error) + ".";
+}
+inline std::string file_read_failure(const std::string &path, std::uint32_t error) {
+    return "Cannot read " + path + ": " + error_reason(error) + ".";
+}
+
+// A message and its caption.
+struct Notice {
+    std::string text;
+    std::string_view caption;
+};
+
+// How an export ended: the lines written and the file, or why not.  A walk
+// of the register that stopped early is a failure even though the lines
+// before it were written.
+inline Notice export_outcome(const std::string &path, std::size_t lines,
+                             std::uint32_t create_error, std::uint32_t write_error,
+                             std::uint32_t walk_error = 0) {
+    if (create_error != 0) return {file_create_failure(path, create_error), kErrorCaption};
+    if (write_error != 0) return {file_write_failure(path, write_error), kErrorCaption};
+    if (walk_error != 0)
+        return {"The export to " + path + " stopped after " + count_of(lines, "line", "lines") +
+                    ": " + index_info(kExportIndex).file_name +
+                    " cannot be read: " + error_reason(walk_error) +
+                    ". Rebuilding the indexes makes it anew.",
+                kErrorCaption};
+    return {count_of(lines, "line", "lines") + " written to " + path + ".", kExportedCaption};
 }
 
 }  // namespace ledgrove::messages

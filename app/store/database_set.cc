@@ -1,6 +1,9 @@
 // database_set.cc - opening and closing the register's nine files.
 #include "app/store/database_set.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -17,23 +20,23 @@ std::string register_path(const std::string &directory, const char *file_name) {
 ControlBlock::ControlBlock(std::size_t size) : bytes_(std::make_unique<std::byte[]>(size)) {}
 
 ControlBlock make_data_control(const std::string &path, std::uint32_t state_flags,
-                               const FileLayerTable *layer) {
+                               const FileLayerTable *layer, std::uint32_t open_mode) {
     ControlBlock block(DatabaseSet::kDataControlSize);
     DataControlRecord *data = block.as<DataControlRecord>();
     data->file_layer = layer;
     data->state = state_flags;
-    data->open_mode = kRegisterOpenMode;
+    data->open_mode = open_mode;
     data->field_count = kFieldCount;
     data->file_name = path.c_str();
     return block;
 }
 
 ControlBlock make_index_control(const std::string &path, DataHandle data,
-                                const FileLayerTable *layer) {
+                                const FileLayerTable *layer, std::uint32_t open_mode) {
     ControlBlock block(DatabaseSet::kIndexControlSize);
     IndexControlRecord *index = block.as<IndexControlRecord>();
     index->file_layer = layer;
-    index->open_mode = kRegisterOpenMode;
+    index->open_mode = open_mode;
     index->data_link = data;
     index->file_name = path.c_str();
     index->header.node_size = kRegisterNodeSize;
@@ -53,6 +56,19 @@ bool records_fit_file(DataHandle data) {
     return size >= h.header_length + std::uint64_t{h.record_count} * h.record_length;
 }
 
+// The open failed only because the file may not be written.
+bool refused_for_writing(std::uint32_t result) {
+    return result == KVL_WIN_ACCESS_DENIED || result == KVL_WIN_WRITE_PROTECT;
+}
+
+// Only the built-in layer's files live in a folder the system can be asked
+// about; a folder that does not exist is no read-only one.
+bool folder_refuses_writes(const std::string &directory, const FileLayerTable *layer) {
+    if (layer) return false;
+    const char *folder = directory.empty() ? "." : directory.c_str();
+    return ::access(folder, W_OK) != 0 && (errno == EACCES || errno == EROFS);
+}
+
 }  // namespace
 
 DatabaseSet::DatabaseSet(std::string directory, const FileLayerTable *layer)
@@ -67,10 +83,36 @@ DatabaseSet::DatabaseSet(std::string directory, const FileLayerTable *layer)
 
 DatabaseSet::~DatabaseSet() { close(); }
 
+std::uint32_t DatabaseSet::open_data() {
+    const std::uint32_t mode = read_only_ ? kRegisterReadOnlyMode : kRegisterOpenMode;
+    data_ = make_data_control(data_path_, KVL_STATE_SKIP_DELETED, layer_, mode);
+    const std::uint32_t flags = read_only_ ? KVL_STATE_READ_ONLY : 0;
+    return note(KvlDataOpenFile(data(), flags));
+}
+
+std::uint32_t DatabaseSet::open_index(RegisterIndex which) {
+    const std::size_t i = static_cast<std::size_t>(which);
+    const std::uint32_t mode = read_only_ ? kRegisterReadOnlyMode : kRegisterOpenMode;
+    indexes_[i] = make_index_control(index_paths_[i], data(), layer_, mode);
+    return note(KvlIx4OpenFile(index(which), read_only_ ? KVL_STATE_READ_ONLY : 0));
+}
+
 void DatabaseSet::open() {
     close();
-    data_ = make_data_control(data_path_, KVL_STATE_SKIP_DELETED, layer_);
-    const std::uint32_t data_rc = note(KvlDataOpenFile(data(), 0));
+    read_only_ = folder_refuses_writes(directory_, layer_);
+    // Each file that refuses writing is tried again for reading alone.  One
+    // that will not even be read is a failure of its own (its second result
+    // counts: a damaged file says so), not a sign of a read-only register.
+    auto opened = [this](auto open_one) {
+        std::uint32_t rc = open_one();
+        if (!read_only_ && refused_for_writing(rc)) {
+            read_only_ = true;
+            rc = open_one();
+            if (rc != ERR_NONE && rc != ERR_INCOMPLETE_WRITE) read_only_ = false;
+        }
+        return rc;
+    };
+    const std::uint32_t data_rc = opened([this] { return open_data(); });
     // 8318: records were appended and never counted (an import cut short);
     // the file is open and holds every record it counts.
     if (data_rc != ERR_NONE && data_rc != ERR_INCOMPLETE_WRITE)
@@ -78,9 +120,7 @@ void DatabaseSet::open() {
     else if (!records_fit_file(data()))
         failures_.push_back({kDataFileName, KVL_WIN_HANDLE_EOF});
     for (RegisterIndex which : kOpenOrder) {
-        const std::size_t i = static_cast<std::size_t>(which);
-        indexes_[i] = make_index_control(index_paths_[i], data(), layer_);
-        if (note(KvlIx4OpenFile(index(which), 0)) != ERR_NONE)
+        if (opened([this, which] { return open_index(which); }) != ERR_NONE)
             failures_.push_back({index_info(which).file_name, last_result_});
     }
 }
@@ -100,6 +140,7 @@ void DatabaseSet::close() {
         data_ = ControlBlock();
     }
     failures_.clear();
+    read_only_ = false;
 }
 
 IndexHandle DatabaseSet::index(RegisterIndex which) const {

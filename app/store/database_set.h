@@ -18,6 +18,13 @@
 // (records appended but never counted, an import cut short) is open and
 // sound; one shorter than the records its header counts is open but
 // listed as a failure with 38.
+// A register that may not be written is opened for reading alone: when a
+// file refuses to open for writing (access denied, a write-protected
+// medium), it is opened read-only, and so is every file after it; a folder
+// that refuses writes makes every file read-only from the start, since
+// each change writes new files beside the old.  read_only() then tells the
+// callers: the searches and exports work, the maintenance refuses.
+//
 // open() over an open set closes it first and close() of a closed set does
 // nothing, so both may be repeated freely.  Maintenance that deletes or
 // replaces register files closes the set before and opens it again after.
@@ -56,9 +63,11 @@ private:
 
 // The two control records of one register file set, filled for opening.
 ControlBlock make_data_control(const std::string &path, std::uint32_t state_flags,
-                               const FileLayerTable *layer = nullptr);
+                               const FileLayerTable *layer = nullptr,
+                               std::uint32_t open_mode = kRegisterOpenMode);
 ControlBlock make_index_control(const std::string &path, DataHandle data,
-                                const FileLayerTable *layer = nullptr);
+                                const FileLayerTable *layer = nullptr,
+                                std::uint32_t open_mode = kRegisterOpenMode);
 
 class DatabaseSet {
 public:
@@ -94,6 +103,10 @@ public:
     bool data_open() const;
     bool index_open(RegisterIndex which) const;
 
+    // Some file of the set could only be opened for reading: the register
+    // must not be changed.  False while closed.
+    bool read_only() const { return read_only_; }
+
     // Files whose last open failed, in the open order; empty while closed.
     const std::vector<OpenFailure> &failures() const { return failures_; }
 
@@ -106,6 +119,10 @@ public:
     CheckRecord &record() { return record_; }
 
 private:
+    // Opens the file by the set's mode so far; the engine's result.
+    std::uint32_t open_data();
+    std::uint32_t open_index(RegisterIndex which);
+
     std::string directory_;
     const FileLayerTable *layer_ = nullptr;
     std::array<std::string, kIndexCount> index_paths_;
@@ -113,6 +130,7 @@ private:
     ControlBlock data_;
     std::array<ControlBlock, kIndexCount> indexes_;
     std::vector<OpenFailure> failures_;
+    bool read_only_ = false;
     std::uint32_t last_result_ = ERR_NONE;
     CheckRecord record_{};
 };

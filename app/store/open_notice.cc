@@ -1,6 +1,7 @@
 // open_notice.cc - phrases for register files that could not be used.
 #include "app/store/open_notice.h"
 
+#include "app/store/error_text.h"
 #include "app/store/register_files.h"
 
 namespace ledgrove {
@@ -37,7 +38,8 @@ std::string describe_open_failure(const DatabaseSet::OpenFailure &failure) {
         case OpenProblem::Damaged: return failure.file_name + " is damaged" + code;
         case OpenProblem::Unfinished:
             return failure.file_name + " was left unfinished by a change that did not end" + code;
-        case OpenProblem::Unreadable: return failure.file_name + " cannot be opened" + code;
+        case OpenProblem::Unreadable:
+            return failure.file_name + " cannot be opened: " + error_reason(failure.result);
     }
     return failure.file_name + code;
 }

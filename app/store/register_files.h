@@ -22,10 +22,16 @@ inline constexpr const char *kDataFileName = "ChkREG.DBF";
 inline constexpr const char *kEmptyDataFileName = "empty.dbf";  // reset source of "empty"
 inline constexpr const char *kRebuildWorkFileName = "chkr.TMP";  // work file of every rebuild
 inline constexpr const char *kReadMeFileName = "ReadMe.txt";
+// Emptying first writes the register to a register CSV file beside it, named
+// this, then the local date and time YYYYMMDD-HHMMSS, then ".csv".
+inline constexpr const char *kEmptyBackupPrefix = "ChkREG-before-empty-";
 
 // How the program opens every register file: read and write, others may
 // read and write.
 inline constexpr std::uint32_t kRegisterOpenMode = 0x00200042;
+// A register that may not be written (a read-only medium or folder, files
+// without write permission) is opened for reading alone.
+inline constexpr std::uint32_t kRegisterReadOnlyMode = 0x00200040;
 inline constexpr std::uint32_t kRegisterNodeSize = 512;
 // Index tag filter: records whose tag is '*' get no key.
 inline constexpr std::uint32_t kRegisterTagFilter = static_cast<unsigned char>(kDeletedTag);

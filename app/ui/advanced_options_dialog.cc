@@ -44,7 +44,7 @@ constexpr ControlTemplate kAdvancedControls[] = {
      "records, or empty the database and start over.",
      95, 33, 150, 35},
     {K::Label, kNoId,
-     "You can also Re-Index the database, in case the index files is damaged.", 95, 70, 150,
+     "You can also Re-Index the database, in case the index files are damaged.", 95, 70, 150,
      19},
 };
 
@@ -110,19 +110,24 @@ void AdvancedOptionsDialog::reject() {
     tab_in_window_below();
 }
 
+bool AdvancedOptionsDialog::refused_read_only() {
+    if (!set_.read_only()) return false;
+    show_message(owner(), messages::kReadOnlyRegister, messages::kErrorCaption);
+    return true;
+}
+
 void AdvancedOptionsDialog::export_database() {
     const QString path = choose_file(owner(), FileChoice::Save, QString::fromLatin1(kExportTitle));
     if (path.isEmpty()) return;
-    const ExportReport report = export_register(set_, path.toStdString());
-    if (report.open_error != 0)
-        show_message(owner(), messages::file_open_failure(report.open_error), messages::kErrorCaption);
-    else if (report.write_error != 0)
-        show_message(owner(), messages::file_write_failure(report.write_error),
-                     messages::kErrorCaption);
+    const std::string csv_path = path.toStdString();
+    const messages::Notice notice = export_notice(export_register(set_, csv_path), csv_path);
+    show_message(owner(), notice.text, notice.caption);
 }
 
 void AdvancedOptionsDialog::empty_database() {
-    if (!show_message(owner(), messages::kEmptyQuestion, messages::kEmptyQuestionCaption,
+    if (refused_read_only()) return;
+    const std::size_t checks = set_.data_open() ? set_.data()->header.record_count : 0;
+    if (!show_message(owner(), messages::empty_question(checks), messages::kEmptyQuestionCaption,
                       MessageButtons::YesNo))
         return;
     EmptyReport report;
@@ -134,12 +139,15 @@ void AdvancedOptionsDialog::empty_database() {
         show_message(owner(), report.error, messages::kErrorCaption);
         return;
     }
-    show_message(owner(), messages::kEmptied, messages::kEmptiedCaption);
+    emit register_emptied();
+    show_message(owner(), messages::emptied(report.backup_path, report.backed_up),
+                 messages::kEmptiedCaption);
     if (!report.rebuild.ok())
         show_message(owner(), rebuild_failures_text(report.rebuild), messages::kErrorCaption);
 }
 
 void AdvancedOptionsDialog::import_records() {
+    if (refused_read_only()) return;
     const QString path = choose_file(owner(), FileChoice::Open, QString::fromLatin1(kImportTitle));
     if (path.isEmpty()) return;
     std::string csv_path = path.toStdString();
@@ -166,13 +174,10 @@ void AdvancedOptionsDialog::import_records() {
     }
     if (report.imported == 0) {
         if (report.file_error != 0)
-            show_message(owner(), messages::file_open_failure(report.file_error),
+            show_message(owner(), messages::file_read_failure(csv_path, report.file_error),
                          messages::kErrorCaption);
-        else if (!report.error.empty())
-            show_message(owner(), report.error, messages::kErrorCaption);
         else
-            show_message(owner(), "No records were imported.\n" + skipped_lines_text(report),
-                         kImportCaption);
+            show_message(owner(), skipped_lines_text(report), messages::kErrorCaption);
         return;
     }
     if (const std::string skipped = skipped_lines_text(report); !skipped.empty())
@@ -188,7 +193,10 @@ void AdvancedOptionsDialog::import_records() {
     emit end_program();
 }
 
-void AdvancedOptionsDialog::reindex_database() { rebuild_with_progress(); }
+void AdvancedOptionsDialog::reindex_database() {
+    if (refused_read_only()) return;
+    rebuild_with_progress();
+}
 
 void AdvancedOptionsDialog::rebuild_with_progress() {
     RebuildReport report;
@@ -205,6 +213,13 @@ void AdvancedOptionsDialog::important_information() {
     prompts().open_url(QUrl::fromLocalFile(notes));
 }
 
+AdvancedOptionsDialog *shown_advanced_options(QWidget *owner) {
+    if (!owner) return nullptr;
+    for (AdvancedOptionsDialog *dialog : owner->findChildren<AdvancedOptionsDialog *>())
+        if (dialog->isVisible()) return dialog;
+    return nullptr;
+}
+
 std::string skipped_lines_text(const ImportReport &report) {
     std::string text;
     if (!report.skipped.empty()) {
@@ -214,12 +229,16 @@ std::string skipped_lines_text(const ImportReport &report) {
                     report.skipped[i].reason + "\n";
         if (report.skipped.size() > kListedSkippedLines) text += "...\n";
     }
+    if (report.blank_lines > 0)
+        text += messages::count_of(report.blank_lines, "blank line was", "blank lines were") +
+                " passed over.\n";
     if (!report.error.empty()) text += report.error + "\n";
     return text;
 }
 
 std::string rebuild_failures_text(const RebuildReport &report) {
     std::string text;
+    if (!report.error.empty()) text += report.error + "\n";
     for (const RebuildFailure &f : report.failures)
         text += f.file_name + ": " + f.stage + " failed (error " + std::to_string(f.result) + ")\n";
     return text;

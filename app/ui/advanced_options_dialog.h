@@ -6,10 +6,16 @@
 // as public bodies publish it (a CSV file with a header) through the
 // column mapping dialog.  An import that adds records asks for a restart:
 // "Data Imported! " / "Exit and ReStart!", the indexes are rebuilt, and
-// end_program() is emitted.  A cancelled file dialog does nothing; a file that cannot be
-// read, or that holds no record, adds nothing and the program goes on.
+// end_program() is emitted.  A cancelled file dialog does nothing; a file
+// that cannot be read, or that holds no record, adds nothing and the
+// program goes on.  "Empty Database" asks first, naming the number of
+// checks, with No as the answer Enter gives; it keeps a copy of the checks
+// beside the register and emits register_emptied(), so the results of
+// earlier searches leave the screen.  On a read-only register import,
+// empty and re-index say so and do nothing.
+//
 // The dialog is modal from the main window's menu and modeless from the
-// search dialog's button; any number of them may be open.
+// search dialog's button; one is open at a time (shown_advanced_options).
 #ifndef LEDGROVE_APP_UI_ADVANCED_OPTIONS_DIALOG_H
 #define LEDGROVE_APP_UI_ADVANCED_OPTIONS_DIALOG_H
 
@@ -38,6 +44,7 @@ public:
 
 signals:
     void end_program();
+    void register_emptied();
 
 protected:
     void reject() override;  // Escape and the close box
@@ -49,15 +56,21 @@ private:
     void reindex_database();
     void important_information();
     void rebuild_with_progress();
+    bool refused_read_only();
     QWidget *owner() const;
 
     DatabaseSet &set_;
     TemplateControls controls_;
 };
 
-// What the user reads about lines that an import left out ("" when none).
+// The Advanced Options dialog owned by `owner` that is showing, if any: a
+// second press raises it instead of opening another.
+AdvancedOptionsDialog *shown_advanced_options(QWidget *owner);
+
+// What the user reads about lines that an import left out or passed over,
+// and why it stopped ("" when none).
 std::string skipped_lines_text(const ImportReport &report);
-// What the user reads about indexes that failed to rebuild ("" when none).
+// What the user reads about a rebuild that failed ("" when none).
 std::string rebuild_failures_text(const RebuildReport &report);
 
 }  // namespace ledgrove::ui

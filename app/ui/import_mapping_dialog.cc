@@ -37,6 +37,15 @@ QString shortened(const QString &text) {
     return text.size() > kLongestShownValue ? text.left(kLongestShownValue - 3) + "..." : text;
 }
 
+// The core's reasons are phrases ("no column is chosen for the date"); the
+// dialog shows them as sentences.
+QString as_sentence(QString text) {
+    if (text.isEmpty()) return text;
+    text[0] = text[0].toUpper();
+    if (!text.endsWith('.')) text += '.';
+    return text;
+}
+
 std::vector<std::string_view> split_lines(std::string_view text) {
     std::vector<std::string_view> lines;
     std::size_t pos = 0;
@@ -149,6 +158,7 @@ ConvertRequest ImportMappingDialog::request() const {
     ConvertRequest request;
     request.delimiter = kDelimiter;
     request.has_header = header_->isChecked();
+    request.name_options = false;  // the choices here are the boxes, not options
     for (std::size_t t = 0; t < kTargetCount; ++t) {
         const int index = boxes_[t]->currentIndex();
         request.columns[t] = index <= 0 ? std::string() : std::to_string(index);
@@ -163,7 +173,7 @@ void ImportMappingDialog::refresh() {
     for (const std::string &note : prepared_.notes)
         if (note.rfind("Columns", 0) != 0) notes << utf8(note);
     notes_->setText(notes.join('\n'));
-    problem_->setText(utf8(prepared_.error));
+    problem_->setText(as_sentence(utf8(prepared_.error)));
     import_->setEnabled(prepared_.ok());
     if (!prepared_.ok()) {
         preview_->clear();

@@ -52,6 +52,8 @@ int main(int argc, char **argv) {
     SearchDialog search(set, &main_window);
     QObject::connect(&search, &SearchDialog::end_program, &main_window,
                      &ledgrove::ui::MainWindow::end_program, Qt::QueuedConnection);
+    QObject::connect(&main_window, &ledgrove::ui::MainWindow::register_emptied, &search,
+                     &SearchDialog::clear_results);
     search.show();
     // After the dialog, so the notice shows above it.
     QTimer::singleShot(0, &main_window, [&] { main_window.show_open_notice(); });

@@ -46,9 +46,16 @@ void MainWindow::about() {
 }
 
 void MainWindow::advanced_options() {
+    if (AdvancedOptionsDialog *open = shown_advanced_options(this)) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
     AdvancedOptionsDialog dialog(set_, this);
     connect(&dialog, &AdvancedOptionsDialog::end_program, this, &MainWindow::end_program,
             Qt::QueuedConnection);
+    connect(&dialog, &AdvancedOptionsDialog::register_emptied, this,
+            &MainWindow::register_emptied);
     dialog.exec();
 }
 

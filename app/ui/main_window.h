@@ -24,6 +24,10 @@ public:
     // would look like "no payments matched".  Nothing when all opened.
     void show_open_notice();
 
+signals:
+    // The menu's Advanced Options emptied the register.
+    void register_emptied();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 

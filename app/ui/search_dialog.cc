@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -173,6 +174,7 @@ SearchDialog::SearchDialog(DatabaseSet &set, QWidget *owner) : QDialog(owner), s
     view_->setTextElideMode(Qt::ElideNone);
     view_->setWordWrap(false);
     view_->setGridSize(QSize(kListExtent, QFontMetrics(list_font()).height()));
+    view_->installEventFilter(this);  // Ctrl+C
 
     for (const TextLimit &limit : kTextLimits)
         controls_.get<QLineEdit>(limit.id)->setMaxLength(static_cast<int>(limit.longest));
@@ -406,6 +408,23 @@ bool SearchDialog::no_selection() {
     return true;
 }
 
+bool SearchDialog::eventFilter(QObject *watched, QEvent *event) {
+    // The list view's own Ctrl+C copies the current line alone, without its
+    // line ending.
+    if (watched == view_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy)) {
+        copy_selection();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void SearchDialog::clear_results() {
+    begin_results().clear();
+    end_results();
+    for (int id : {kRecordCount, kTotalAmount, kElapsed}) set_control_text(id, kStatusLabelText);
+}
+
 void SearchDialog::copy_selection() {
     if (no_selection()) return;
     const std::vector<std::size_t> rows = selected_rows();
@@ -440,14 +459,21 @@ void SearchDialog::export_selection() {
     if (no_selection()) return;
     const std::string text = result_export_text(results_, selected_rows());
     const QString path = choose_file(owner(), FileChoice::Save, QString::fromLatin1(kExportTitle));
-    if (!path.isEmpty()) write_export_file(path.toStdString(), text, *this);
-    view_->clearSelection();
+    if (path.isEmpty()) return;
+    if (write_export_file(path.toStdString(), text, *this) == WriteStatus::Written)
+        view_->clearSelection();
 }
 
 void SearchDialog::open_advanced_options() {
+    if (AdvancedOptionsDialog *open = shown_advanced_options(owner())) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
     auto *dialog = new AdvancedOptionsDialog(set_, owner());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &AdvancedOptionsDialog::end_program, this, &SearchDialog::end_program);
+    connect(dialog, &AdvancedOptionsDialog::register_emptied, this, &SearchDialog::clear_results);
     dialog->show();
 }
 

@@ -2,9 +2,12 @@
 //
 // It reads its controls into the core's SearchInputs, runs the search into
 // the result list held here, and writes the count, time and total back.
-// The dialog itself keeps nothing but the current order.  Escape
-// and the close box end the program (end_program()); every "Advanced
-// Options" press opens one more modeless Advanced Options dialog.
+// The dialog itself keeps nothing but the current order.  Escape and the
+// close box end the program (end_program()); "Advanced Options" opens the
+// modeless Advanced Options dialog, or raises the one open.  Ctrl+C in the
+// result list copies as "Copy to Clipboard" does.  Copy and a written
+// export clear the selection; a cancelled file dialog or a failed export
+// keep it, so the user can try again.
 #ifndef LEDGROVE_APP_UI_SEARCH_DIALOG_H
 #define LEDGROVE_APP_UI_SEARCH_DIALOG_H
 
@@ -63,11 +66,16 @@ public:
     // The command of a control id, as its button or key gives it.
     void command(int id);
 
+    // Empties the result list and its count, total and time: the register
+    // they came from is gone.
+    void clear_results();
+
 signals:
     void end_program();
 
 protected:
     void reject() override;  // Escape and the close box
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void fill_lists();

@@ -18,6 +18,9 @@ bool real_message(QWidget *owner, const QString &text, const QString &caption,
     const bool yes_no = buttons == MessageButtons::YesNo;
     QMessageBox box(QMessageBox::NoIcon, caption, text,
                     yes_no ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, owner);
+    // Every question asks before a change that cannot be taken back: Enter
+    // must not be the way to say yes.
+    if (yes_no) box.setDefaultButton(QMessageBox::No);
     const int answer = box.exec();
     return yes_no ? answer == QMessageBox::Yes : true;
 }

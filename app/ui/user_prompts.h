@@ -24,7 +24,8 @@ inline constexpr const char *kCsvSuffix = "csv";
 enum class FileChoice { Open, Save };
 
 struct UserPrompts {
-    // A message box owned by `owner`; true for OK or Yes.
+    // A message box owned by `owner`; true for OK or Yes.  A Yes/No question
+    // has No as its default button.
     std::function<bool(QWidget *owner, const QString &text, const QString &caption,
                        MessageButtons buttons)>
         message;

@@ -2,6 +2,8 @@
 // in-memory one of memory_layer.h, or the built-in one) and
 //   - records every lock call (flags, offset, length, budget),
 //   - fails a chosen write: the n-th write, from now on, to one file,
+//   - optionally refuses every open for writing, as a read-only medium or
+//     a file without write permission does (even for root),
 //   - optionally carries out relocks (lock flag bit 2) as an in-place
 //     conversion, which the built-in layer refuses with 174.
 //
@@ -74,6 +76,11 @@ public:
         return n;
     }
 
+    // Fails every open that asks for write access with `code` (19 for a
+    // write-protected medium, 5 for a file that may not be written); opens
+    // for reading go through.
+    void refuse_writable_opens(uint32_t code) { store().refuse_writable = code; }
+
     void convert_relocks(bool on) { store().convert = on; }
     const std::vector<LockCall> &locks() const { return store().locks; }
     void clear_locks() { store().locks.clear(); }
@@ -90,6 +97,7 @@ private:
         bool fail_armed = false;
         bool fail_done = false;
         bool convert = false;
+        uint32_t refuse_writable = 0;
     };
 
     static Store &store() {
@@ -103,6 +111,8 @@ private:
     static const FileLayerTable *base() { return &store().base; }
 
     static uint32_t open(const char *path, uint32_t mode, uint32_t *handle) {
+        if (store().refuse_writable != 0 && (mode & KVL_OPEN_ACCESS_MASK) != 0)
+            return store().refuse_writable;
         uint32_t rc = base()->open(path, mode, handle);
         if (rc == ERR_NONE && path && handle) store().paths[*handle] = path;
         return rc;

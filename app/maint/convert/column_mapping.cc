@@ -98,11 +98,14 @@ std::optional<std::size_t> find_column(std::string_view spec,
     return found;
 }
 
-std::string mapping_problem(const ColumnMapping &mapping, std::size_t field_count) {
+std::string mapping_problem(const ColumnMapping &mapping, std::size_t field_count,
+                            bool name_options) {
     for (const TargetInfo &info : kTargets) {
         const auto &column = mapping[info.target];
-        if (!column && info.required)
+        if (!column && info.required && name_options)
             return std::string("no column for the ") + info.label + " (--" + info.option + ")";
+        if (!column && info.required)
+            return std::string("no column is chosen for the ") + info.label;
         if (column && *column >= field_count)
             return std::string("the ") + info.label + " column " + std::to_string(*column + 1) +
                    " does not exist: rows have " + std::to_string(field_count) + " columns";

@@ -69,8 +69,10 @@ std::optional<std::size_t> find_column(std::string_view spec,
                                        std::size_t field_count, std::string *error);
 
 // "" when the mapping is usable for rows of field_count fields, else why
-// not: a required field unmapped, or a column past the last.
-std::string mapping_problem(const ColumnMapping &mapping, std::size_t field_count);
+// not: a required field unmapped (naming its command-line option when
+// name_options is set), or a column past the last.
+std::string mapping_problem(const ColumnMapping &mapping, std::size_t field_count,
+                            bool name_options = true);
 
 }  // namespace ledgrove
 

@@ -71,7 +71,10 @@ bool settle_mapping(const ConvertRequest &request, PreparedConversion &prepared)
         } else if (!spec->empty()) {
             column = find_column(*spec, header, count, &prepared.error);
             if (!column) {
-                prepared.error = "--" + std::string(info.option) + ": " + prepared.error;
+                prepared.error = request.name_options
+                                     ? "--" + std::string(info.option) + ": " + prepared.error
+                                     : "for the " + std::string(info.label) + ", " +
+                                           prepared.error;
                 return false;
             }
         }
@@ -81,7 +84,7 @@ bool settle_mapping(const ConvertRequest &request, PreparedConversion &prepared)
                 (guessed ? " (guessed)" : "");
     }
     prepared.notes.push_back(note);
-    prepared.error = mapping_problem(prepared.settings.mapping, count);
+    prepared.error = mapping_problem(prepared.settings.mapping, count, request.name_options);
     return prepared.ok();
 }
 
@@ -90,7 +93,8 @@ bool settle_date_format(const ConvertRequest &request, const ColumnSurvey &colum
     if (!request.date_format.empty()) {
         std::optional<DateFormat> format = DateFormat::from_pattern(request.date_format);
         if (!format) {
-            prepared.error = "--date-format " + request.date_format +
+            prepared.error = (request.name_options ? "--date-format " : "the date format ") +
+                             request.date_format +
                              ": a pattern needs YYYY or YY, MM and DD, as in MM/DD/YYYY";
             return false;
         }
@@ -103,7 +107,8 @@ bool settle_date_format(const ConvertRequest &request, const ColumnSurvey &colum
         if (detection.samples == 0 && columns.rows == 0) return true;  // nothing to read
         prepared.error = "no known date format reads the date column " +
                          column_name(prepared, *prepared.settings.mapping[Target::Date]) +
-                         ": give --date-format";
+                         (request.name_options ? ": give --date-format"
+                                               : ": choose the column that holds the dates");
         return false;
     }
     prepared.settings.date_format = *detection.format;
@@ -111,7 +116,9 @@ bool settle_date_format(const ConvertRequest &request, const ColumnSurvey &colum
                        std::to_string(detection.read) + " of " +
                        std::to_string(detection.samples) + ").";
     for (const std::string &other : detection.also_fitting)
-        note += " " + other + " reads them too: give --date-format if that is meant.";
+        note += " " + other +
+                (request.name_options ? " reads them too: give --date-format if that is meant."
+                                      : " reads them too: check the dates in the rows below.");
     prepared.notes.push_back(note);
     return true;
 }
@@ -148,7 +155,8 @@ PreparedConversion prepare_conversion(std::string_view input, const ConvertReque
     } else {
         settings.field_count = usual_field_count(input, request.delimiter);
         prepared.notes.push_back("Rows have " + std::to_string(settings.field_count) +
-                                 " fields, the most common count (--fields to choose).");
+                                 " fields, the most common count" +
+                                 (request.name_options ? " (--fields to choose)." : "."));
     }
 
     if (!request.merge_column.empty()) {
@@ -156,7 +164,9 @@ PreparedConversion prepare_conversion(std::string_view input, const ConvertReque
         settings.merge_column =
             find_column(request.merge_column, header, settings.field_count, &prepared.error);
         if (!settings.merge_column) {
-            prepared.error = "--merge-extra: " + prepared.error;
+            prepared.error = (request.name_options ? "--merge-extra: "
+                                                   : "the column for surplus fields: ") +
+                             prepared.error;
             return prepared;
         }
         prepared.notes.push_back("Surplus fields are joined into column " +

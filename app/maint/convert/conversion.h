@@ -39,6 +39,10 @@ struct ConvertRequest {
     std::string date_format;      // a pattern (date_format.h); "" detects one
     std::string merge_column;     // name or number; "" for none
     std::size_t field_count = 0;  // fields per row; 0: the header's, else the most common
+    // The errors and notes point at the command line's options ("give
+    // --date-format"); the mapping dialog, which has no options, turns this
+    // off and gets plain sentences that point at its own choices.
+    bool name_options = true;
 };
 
 struct PreparedConversion {

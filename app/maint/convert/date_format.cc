@@ -101,9 +101,12 @@ std::optional<std::string> DateFormat::stored_date(std::string_view text) const 
     }
     if (pos < text.size() && (is_digit(text[pos]) || !is_time_suffix(text.substr(pos))))
         return std::nullopt;
-    if (year < 1 || month < 1 || month > 12 || day < 1 || day > days_in_month(year, month))
-        return std::nullopt;
+    if (!is_calendar_date(year, month, day)) return std::nullopt;
     return digits(year, 4) + digits(month, 2) + digits(day, 2);
+}
+
+bool is_calendar_date(int year, int month, int day) {
+    return year >= 1 && month >= 1 && month <= 12 && day >= 1 && day <= days_in_month(year, month);
 }
 
 const std::vector<std::string> &known_date_patterns() {

@@ -46,6 +46,10 @@ private:
     std::vector<Part> parts_;
 };
 
+// Whether the day exists in the calendar: month 1-12, day 1 to the
+// month's last (February 29 in leap years), year 1 and later.
+bool is_calendar_date(int year, int month, int day);
+
 // The patterns that detection tries, most likely first for registers
 // published in the United States.
 const std::vector<std::string> &known_date_patterns();

@@ -1,7 +1,9 @@
 // ledgrove-cli end to end: the built program run in a scratch register
 // directory, its output compared with the same search run in-process
-// through the dialog's controls, its exit statuses and one-line errors.
+// through the dialog's controls, its exit statuses and one-line errors, and
+// a register it may only read.
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,9 +40,11 @@ struct CliRun {
 };
 
 // Runs ledgrove-cli with the arguments, standard output and error caught in
-// files of the scratch directory; `locale` sets LC_ALL.
+// files of the scratch directory.  `unprivileged`: as a user that file
+// permissions bind, which root is not (nobody, when the tests run as root);
+// `locale` sets LC_ALL.
 CliRun run_cli(const std::string &scratch, const std::vector<std::string> &args,
-               const char *locale = "C") {
+               bool unprivileged = false, const char *locale = "C") {
     const std::string out = scratch + "/.stdout", err = scratch + "/.stderr";
     pid_t pid = ::fork();
     if (pid == 0) {
@@ -48,6 +52,10 @@ CliRun run_cli(const std::string &scratch, const std::vector<std::string> &args,
         int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0) ::_exit(127);
+        constexpr uid_t kNobody = 65534;
+        if (unprivileged && ::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+            ::_exit(127);
         std::vector<char *> argv;
         std::string path = program();
         argv.push_back(path.data());
@@ -200,22 +208,34 @@ TEST_F(CliTest, ExportImportsAgainUnchanged) {
     EXPECT_EQ(app_test::read_file(other.path("again.csv")), first);
     CliRun reindexed = run_cli(other.root(), {"-C", other.root(), "reindex"});
     EXPECT_EQ(reindexed.status, 0) << reindexed.err;
+
+    // Emptying first writes the checks beside the register and names the file.
+    CliRun emptied = run_cli(other.root(), {"-C", other.root(), "empty"});
+    EXPECT_EQ(emptied.status, 0) << emptied.err;
+    std::smatch name;
+    ASSERT_TRUE(std::regex_search(emptied.out, name,
+                                  std::regex("ChkREG-before-empty-[0-9]{8}-[0-9]{6}\\.csv")))
+        << emptied.out;
+    EXPECT_EQ(app_test::read_file(other.path(name.str())), first);
 }
 
 TEST_F(CliTest, ImportReportsSkippedLinesByNumber) {
     kvl_test::TempDir other;
     const std::string good = app_test::read_file(dir_->path("sample.csv")).substr(0, 200);
     const std::string first_line = good.substr(0, good.find('\n') + 1);
-    app_test::write_file(other.path("in.csv"), first_line + "too short\r\n" + first_line);
+    app_test::write_file(other.path("in.csv"),
+                         first_line + "too short\r\n" + "\r\n" + first_line);
     ASSERT_EQ(run_cli(other.root(), {"-C", other.root(), "empty"}).status, 0);
     CliRun run = run_cli(other.root(), {"-C", other.root(), "import", "in.csv"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "Skipped line 2: line too short\nImported 2 records, ids 000001 to 000002\n");
+    EXPECT_EQ(run.out, "Skipped line 2: line too short\nBlank lines passed over: 1\n"
+                       "Imported 2 records, ids 000001 to 000002\n");
 }
 
 TEST_F(CliTest, FailuresExitNonZeroWithOneLine) {
     kvl_test::TempDir bare;
     const std::string here = dir_->root(), none = bare.root();
+    app_test::write_file(dir_->path("notes.csv"), "no check here\r\n");
     const struct {
         std::string dir;
         std::vector<std::string> args;
@@ -227,6 +247,7 @@ TEST_F(CliTest, FailuresExitNonZeroWithOneLine) {
         {none, {"import", "x.csv"}, 1, "ChkREG.DBF"},
         {none, {"reindex"}, 1, "ChkREG.DBF"},
         {here, {"import", "missing.csv"}, 1, "cannot open missing.csv (error 2)"},
+        {here, {"import", "notes.csv"}, 1, "no line of notes.csv could be imported"},
         {here, {"export", "no/such/dir.csv"}, 1, "cannot create no/such/dir.csv (error"},
         {here, {"demo", "10", "no/such/dir.csv"}, 1, "cannot create"},
         {here, {"search", "--order", "bogus"}, 2, "unknown order: bogus"},
@@ -274,7 +295,7 @@ TEST(CliSearch, WholeRegisterByDefaultAndTextAsTheTerminalHasIt) {
     const std::string dir = reg.path("");
     auto search = [&](std::vector<std::string> args, const char *locale) {
         args.insert(args.begin(), {"-C", dir, "search"});
-        return run_cli(dir, args, locale);
+        return run_cli(dir, args, false, locale);
     };
     const struct {
         std::vector<std::string> args;
@@ -299,6 +320,35 @@ TEST(CliSearch, WholeRegisterByDefaultAndTextAsTheTerminalHasIt) {
             EXPECT_TRUE(one_error_line(run)) << run.err;
         }
     }
+}
+
+TEST_F(CliTest, AReadOnlyRegisterSearchesAndRefusesChanges) {
+    // Files and folder without write permission, for a user they bind.
+    kvl_test::TempDir scratch, copy;
+    const std::string ro = copy.path("ro");
+    fs::copy(dir_->root(), ro);
+    for (const auto &entry : fs::directory_iterator(ro))
+        fs::permissions(entry.path(), fs::perms(0444));
+    fs::permissions(copy.root(), fs::perms(0755));
+    fs::permissions(ro, fs::perms(0555));
+    const std::string data_before = app_test::read_file(ro + "/" + kDataFileName);
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"-C", ro});
+        return run_cli(scratch.root(), args, true);
+    };
+    CliRun searched = run({"search"});
+    EXPECT_EQ(searched.status, 0) << searched.err;
+    EXPECT_NE(searched.out.find("Records: 400"), std::string::npos);
+    for (const char *command : {"import", "empty", "reindex"}) {
+        SCOPED_TRACE(command);
+        CliRun refused = std::string(command) == "import" ? run({command, "sample.csv"})
+                                                          : run({command});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_TRUE(one_error_line(refused)) << refused.err;
+        EXPECT_NE(refused.err.find("read-only"), std::string::npos) << refused.err;
+    }
+    EXPECT_EQ(app_test::read_file(ro + "/" + kDataFileName), data_before);
+    fs::permissions(ro, fs::perms(0755));
 }
 
 TEST_F(CliTest, EveryCommandHasHelp) {

@@ -75,15 +75,12 @@ TEST(ImportLine, Tolerances) {
         EXPECT_EQ(field(r2.AMOUNT, 15), a.amount) << a.what;
     }
 
-    // Any character may stand in the separator columns; the month is kept
-    // as it stands.
+    // Any character may stand in the separator columns.
     std::string odd = sample_line("1");
     for (std::size_t column : {6, 9, 12, 17, 28, 64, 73, 109}) odd[column] = '|';
-    odd[7] = '7';
-    odd[8] = ' ';
     CheckRecord r3 = target();
     ASSERT_EQ(parse_import_line(odd, r3), ImportLineStatus::Ok);
-    EXPECT_EQ(field(r3.CHKDATE, 8), "19997 05");
+    EXPECT_EQ(field(r3.CHKDATE, 8), "19990705");
     EXPECT_EQ(field(r3.VENDORID, 10), "0000004512");
     EXPECT_EQ(field(r3.DESC, 35), "REFUND" + S(29));
 }
@@ -100,6 +97,10 @@ TEST(ImportLine, Refusals) {
         {"one column short", full.substr(0, 109), ImportLineStatus::Short},
         {"half a line", full.substr(0, 40), ImportLineStatus::Short},
         {"no amount", full.substr(0, 110), ImportLineStatus::NoAmount},
+        {"month with a space", std::string(full).replace(7, 2, "7 "), ImportLineStatus::BadDate},
+        {"February 29 of 1999", std::string(full).replace(7, 10, "02/29/1999"),
+         ImportLineStatus::BadDate},
+        {"a subtotal line", std::string(110, ' ') + "12.00", ImportLineStatus::BadDate},
         {"amount not a number", sample_line("abc"), ImportLineStatus::NoAmount},
         {"amount only a sign", sample_line("-"), ImportLineStatus::NoAmount},
         {"bracket first", sample_line("]12"), ImportLineStatus::NoAmount},

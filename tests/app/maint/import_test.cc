@@ -1,6 +1,7 @@
 // The import: bad lines skip only themselves and are reported by number,
-// every good line comes in, a file of any size is read whole, and record
-// ids continue from the register's last id and stop at zzzzzz.
+// every good line comes in, an import that adds nothing fails, a file of
+// any size is read whole, and record ids continue from the register's last
+// id and stop at zzzzzz.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -36,6 +37,7 @@ TEST(Import, BadLinesSpoilOnlyThemselves) {
         std::string text;
         std::vector<std::string> imported;  // check ids, in file order
         std::vector<std::size_t> skipped;   // line numbers
+        std::size_t blank_lines = 0;
     } cases[] = {
         {"a short line", csv("000001", "01/02/2007", "A", "1.00") + "000002,01/02/2007,SHORT\r\n" +
                              csv("000003", "01/02/2007", "C", "3.00"),
@@ -57,16 +59,17 @@ TEST(Import, BadLinesSpoilOnlyThemselves) {
                                     csv("000003", "01/02/2007", "C", "999999999999.99"),
          {"000003"}, {1, 2}},
         {"blank lines are passed over", "\r\n" + csv("000001", "01/02/2007", "A", "1.00") + "\n   \r\n",
-         {"000001"}, {}},
+         {"000001"}, {}, 3},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         app_test::TestRegister reg;
         ImportReport report = reg.import_text(c.text);
-        EXPECT_TRUE(report.ok()) << report.error;
+        EXPECT_EQ(report.ok(), !c.imported.empty()) << report.error;
         std::vector<std::size_t> skipped;
         for (const SkippedLine &line : report.skipped) skipped.push_back(line.line_number);
         EXPECT_EQ(skipped, c.skipped);
+        EXPECT_EQ(report.blank_lines, c.blank_lines);
         std::vector<std::string> imported;
         for (const CheckRecord &r : records_of(reg.set())) imported.push_back(chkid_of(r));
         EXPECT_EQ(imported, c.imported);
@@ -76,14 +79,14 @@ TEST(Import, BadLinesSpoilOnlyThemselves) {
 
 TEST(Import, FieldsComeInAsTheColumnsHoldThem) {
     app_test::TestRegister reg;
-    // A month "7 ", any separator character, "~" for a comma, an amount cut at "]".
-    std::string line = csv("000123", "7 /05/1999", "SMITH~ JOHN", "-1234.5]junk");
+    // Any separator character, "~" for a comma, an amount cut at "]".
+    std::string line = csv("000123", "07/05/1999", "SMITH~ JOHN", "-1234.5]junk");
     line[17] = ';';
     line[9] = '-';
     ImportReport report = reg.import_text(line);
     ASSERT_EQ(report.imported, 1u) << (report.skipped.empty() ? "" : report.skipped[0].reason);
     CheckRecord r = records_of(reg.set()).at(0);
-    EXPECT_EQ(std::string(r.CHKDATE, 8), "19997 05");
+    EXPECT_EQ(std::string(r.CHKDATE, 8), "19990705");
     EXPECT_EQ(std::string(r.NAME, 35), "SMITH, JOHN" + S(24));
     EXPECT_EQ(std::string(r.AMOUNT, 15), "-00000001234.50");
     EXPECT_EQ(r.tag, ' ');

@@ -1,8 +1,10 @@
-// Keeping the register: the whole-register export, emptying, rebuilding
-// the indexes, and an export imported again.
+// Keeping the register: the whole-register export, emptying (with its copy
+// of the checks), rebuilding the indexes, an export imported again, and a
+// read-only register that searches but refuses every change.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "app/support/records.h"
 #include "app/support/register_sample.h"
 #include "app/support/test_register.h"
+#include "support/fault_layer.h"
 
 namespace {
 
@@ -59,26 +62,29 @@ TEST(RegisterExport, EmptyRegisterGivesAnEmptyFile) {
     EXPECT_EQ(fs::file_size(reg.path("out.csv")), 0u);
 }
 
-TEST(RegisterExport, FailuresShowTheirMessages) {
+TEST(RegisterExport, TellsWhatHappened) {
     app_test::TestRegister reg;
     ASSERT_EQ(reg.import_records({app_test::R1}).imported, 1u);
     const struct {
         std::string path;
         std::string text;
+        std::string caption;
     } cases[] = {
-        {reg.path("no-such-folder/out.csv"), messages::file_open_failure(KVL_WIN_FILE_NOT_FOUND)},
-        {"/dev/full", messages::file_write_failure(KVL_WIN_DISK_FULL)},
+        {reg.path("out.csv"), "1 line written to " + reg.path("out.csv") + ".", "Export Done"},
+        {reg.path("no-such-folder/out.csv"),
+         "Cannot create " + reg.path("no-such-folder/out.csv") + ": file not found (error 2).",
+         "Error"},
+        {"/dev/full", "Cannot write /dev/full: the disk is full (error 112).", "Error"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path);
         ValuePort port;
         ExportReport report = export_register(reg.set(), c.path, port);
-        EXPECT_FALSE(report.ok());
+        EXPECT_EQ(report.ok(), c.caption != "Error");
         ASSERT_EQ(port.messages().size(), 1u);
         EXPECT_EQ(port.messages()[0].text, c.text);
-        EXPECT_EQ(port.messages()[0].caption, "Error");
+        EXPECT_EQ(port.messages()[0].caption, c.caption);
     }
-    EXPECT_EQ(messages::file_open_failure(2), "Fail in file open! Error 2\n");
 }
 
 TEST(RegisterRoundTrip, ExportEmptyImportGivesTheRegisterBack) {
@@ -87,12 +93,18 @@ TEST(RegisterRoundTrip, ExportEmptyImportGivesTheRegisterBack) {
     const std::vector<CheckRecord> before = records_of(reg.set());
     ASSERT_TRUE(export_register(reg.set(), reg.path("first.csv")).ok());
 
+    // Emptying keeps the checks in a register CSV file beside the register.
     EmptyReport emptied = empty_register(reg.set(), reg.path("empty.dbf"));
     ASSERT_TRUE(emptied.ok()) << emptied.error;
     EXPECT_EQ(reg.record_count(), 0u);
     EXPECT_EQ(listed(reg.set()), 0u);
+    EXPECT_EQ(emptied.backup_path.rfind(reg.path(""), 0), 0u) << emptied.backup_path;
+    EXPECT_TRUE(std::regex_match(fs::path(emptied.backup_path).filename().string(),
+                                 std::regex("ChkREG-before-empty-[0-9]{8}-[0-9]{6}\\.csv")))
+        << emptied.backup_path;
+    EXPECT_EQ(emptied.backed_up, 600u);
 
-    ImportReport imported = reg.import_text(app_test::read_file(reg.path("first.csv")));
+    ImportReport imported = reg.import_text(app_test::read_file(emptied.backup_path));
     ASSERT_EQ(imported.imported, 600u);
     ASSERT_TRUE(imported.skipped.empty());
     ASSERT_TRUE(export_register(reg.set(), reg.path("second.csv")).ok());
@@ -130,6 +142,17 @@ TEST(RegisterEmpty, AMissingOrWrongEmptyFileLeavesTheRegisterAlone) {
         EXPECT_EQ(listed(reg.set()), 2u);
         EXPECT_FALSE(fs::exists(reg.path("ChkREG.DBF.new")));
     }
+    // No copy of the checks can be written without the check-id index: the
+    // register stays as it is, and no half copy is left.
+    reg.set().close();
+    fs::remove(reg.path("ChkRCID.IX4"));
+    reg.set().open();
+    EmptyReport report = empty_register(reg.set(), reg.path("empty.dbf"));
+    EXPECT_NE(report.error.find("ChkRCID.IX4"), std::string::npos) << report.error;
+    EXPECT_EQ(reg.record_count(), 2u);
+    EXPECT_EQ(listed(reg.set()), 2u);
+    for (const auto &entry : fs::directory_iterator(reg.path("")))
+        EXPECT_EQ(entry.path().filename().string().find("before-empty"), std::string::npos);
 }
 
 TEST(RegisterRebuild, RebuildsEveryIndexAndReopensTheSet) {
@@ -178,6 +201,42 @@ TEST(RegisterRebuild, WithoutADataFileNoIndexIsDeleted) {
     EXPECT_EQ(report.failures.front().result, static_cast<std::uint32_t>(KVL_WIN_FILE_NOT_FOUND));
     for (const IndexFileInfo &info : kIndexFiles) EXPECT_TRUE(fs::exists(reg.path(info.file_name)));
     EXPECT_FALSE(reg.set().is_open());  // it was closed, and stays so
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ReadOnlyRegister, SearchesAndExportsButChangesNothing) {
+    using app_test::read_file;
+    for (std::uint32_t refusal : {KVL_WIN_WRITE_PROTECT, KVL_WIN_ACCESS_DENIED}) {
+        SCOPED_TRACE(refusal);
+        app_test::TestRegister reg;
+        ASSERT_EQ(reg.import_records({app_test::R1, app_test::R2}).imported, 2u);
+        reg.set().close();
+        std::vector<std::string> files = {kDataFileName};
+        for (const IndexFileInfo &info : kIndexFiles) files.push_back(info.file_name);
+        std::vector<std::string> before;
+        for (const std::string &f : files) before.push_back(read_file(reg.path(f)));
+        app_test::write_file(reg.path("more.csv"), csv_line_from_record(app_test::R3));
+
+        kvl_test::FaultLayer faults;
+        faults.refuse_writable_opens(refusal);
+        DatabaseSet set(reg.path(""), faults.table());
+        set.open();
+        EXPECT_TRUE(set.failures().empty());
+        EXPECT_TRUE(set.read_only());
+        EXPECT_EQ(listed(set, SortOrder::VendorName), 2u);
+        EXPECT_EQ(export_register(set, reg.path("out.csv")).written, 2u);
+
+        EXPECT_EQ(import_csv(set, reg.path("more.csv")).error, messages::kReadOnlyRegister);
+        EXPECT_EQ(empty_register(set, reg.path("empty.dbf")).error, messages::kReadOnlyRegister);
+        EXPECT_EQ(rebuild_all_indexes(set).error, messages::kReadOnlyRegister);
+        EXPECT_EQ(listed(set), 2u);
+        set.close();
+        for (std::size_t i = 0; i < files.size(); ++i)
+            EXPECT_EQ(read_file(reg.path(files[i])), before[i]) << files[i];
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <functional>
 #include <QSignalSpy>
@@ -16,6 +17,7 @@
 #include <memory>
 
 #include "app/output/csv_line.h"
+#include "app/output/messages.h"
 #include "app/search/search.h"
 #include "app/search/value_port.h"
 #include "app/ui/advanced_options_dialog.h"
@@ -23,6 +25,7 @@
 #include "app/ui/import_mapping_dialog.h"
 #include "app/ui/work_progress.h"
 #include "sample_register.h"
+#include "support/fault_layer.h"
 #include "ui_test_support.h"
 
 using namespace ledgrove::control::advanced;
@@ -108,7 +111,7 @@ private slots:
         for (QLabel *label : dialog_->findChildren<QLabel *>()) labels << label->text();
         QVERIFY(labels.contains("Ledgrove can be used to manage Check Register data in an ongoing fashion. "));
         QVERIFY(labels.contains("Here you can export the entire database for external management. You can import new records, or empty the database and start over."));
-        QVERIFY(labels.contains("You can also Re-Index the database, in case the index files is damaged."));
+        QVERIFY(labels.contains("You can also Re-Index the database, in case the index files are damaged."));
     }
 
     void export_database() {
@@ -120,7 +123,8 @@ private slots:
         for (const ledgrove::CheckRecord &r : ui_test::ranked_checks())
             expected += ledgrove::csv_line_from_record(r);  // already in check id order
         QCOMPARE(ui_test::read_file(reg_->path("whole.csv")), expected);
-        QVERIFY(prompts_->messages.isEmpty());
+        QCOMPARE(prompts_->messages.size(), 1);
+        QCOMPARE(message(0), "Export Done | 4 lines written to " + reg_->path("whole.csv") + ".");
     }
 
     void export_database_failures() {
@@ -130,27 +134,44 @@ private slots:
         prompts_->files << reg_->path("no/such/folder/whole.csv");
         press(kExportDatabase);
         QCOMPARE(prompts_->messages.size(), 1);
-        QCOMPARE(message(0), QString("Error | Fail in file open! Error 2\n"));
+        QCOMPARE(message(0), "Error | Cannot create " + reg_->path("no/such/folder/whole.csv") +
+                                 ": file not found (error 2).");
         prompts_->files << "/dev/full";
         press(kExportDatabase);
         QCOMPARE(prompts_->messages.size(), 2);
-        QCOMPARE(message(1), QString("Error | Fail in file write! Error 112\n"));
+        QCOMPARE(message(1),
+                 QString("Error | Cannot write /dev/full: the disk is full (error 112)."));
     }
 
     void empty_database_no_changes_nothing() {
         prompts_->answers << false;
         press(kEmptyDatabase);
         QCOMPARE(prompts_->messages.size(), 1);
-        QCOMPARE(message(0), QString("Are you sure? | Database will be Emptied! "));
+        QCOMPARE(prompts_->messages[0].caption, QString("Are you sure?"));
+        QVERIFY(prompts_->messages[0].text.startsWith("Database will be Emptied! Its 4 checks "));
         QVERIFY(prompts_->messages[0].buttons == ledgrove::MessageButtons::YesNo);
         QCOMPARE(reg_->record_count(), 4u);
         QCOMPARE(listed().size(), 4u);
     }
 
+    void empty_question_defaults_to_no() {
+        // The real message box: Enter must answer No.
+        when_modal([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
+        QVERIFY(!ledgrove::ui::real_prompts().message(dialog_.get(), "Empty?", "Are you sure?",
+                                                      ledgrove::MessageButtons::YesNo));
+    }
+
     void empty_database_yes_empties() {
+        QSignalSpy emptied(dialog_.get(), &AdvancedOptionsDialog::register_emptied);
         press(kEmptyDatabase);
         QCOMPARE(prompts_->messages.size(), 2);
-        QCOMPARE(message(1), QString("Success! | Database Emptied! "));
+        QCOMPARE(prompts_->messages[1].caption, QString("Success!"));
+        // The message names the copy of the checks, beside the register.
+        const QRegularExpression copy("ChkREG-before-empty-\\d{8}-\\d{6}\\.csv");
+        const QString name = copy.match(prompts_->messages[1].text).captured();
+        QVERIFY2(!name.isEmpty(), qPrintable(prompts_->messages[1].text));
+        QCOMPARE(QByteArray::fromStdString(ui_test::read_file(reg_->path(name))).count("\r\n"), 4);
+        QCOMPARE(emptied.count(), 1);
         QVERIFY(reg_->set().is_open());
         QCOMPARE(reg_->record_count(), 0u);
         QCOMPARE(listed().size(), 0u);
@@ -181,7 +202,8 @@ private slots:
         prompts_->files << reg_->path("missing.csv");
         press(kImportRecords);
         QCOMPARE(prompts_->messages.size(), 1);
-        QCOMPARE(message(0), QString("Error | Fail in file open! Error 2\n"));
+        QCOMPARE(message(0), "Error | Cannot read " + reg_->path("missing.csv") +
+                                 ": file not found (error 2).");
         QCOMPARE(ended.count(), 0);
         QCOMPARE(reg_->record_count(), 4u);
     }
@@ -195,11 +217,33 @@ private slots:
         prompts_->files << reg_->path("junk.csv");
         press(kImportRecords);
         QCOMPARE(prompts_->messages.size(), 1);
-        QCOMPARE(prompts_->messages[0].caption, QString("Import Records"));
-        QVERIFY(prompts_->messages[0].text.contains("No records were imported."));
+        QCOMPARE(prompts_->messages[0].caption, QString("Error"));
         QVERIFY(prompts_->messages[0].text.contains("line 1:"));
+        QVERIFY(prompts_->messages[0].text.contains("could be imported"));
         QCOMPARE(ended.count(), 0);
         QCOMPARE(reg_->record_count(), 4u);
+    }
+
+    void mapping_problems_are_plain_sentences() {
+        ImportMappingDialog mapping(kPublished, "published.csv");
+        mapping.column_box(ledgrove::Target::Date)->setCurrentIndex(0);  // (none)
+        QCOMPARE(mapping.problem()->text(), QString("No column is chosen for the date."));
+    }
+
+    void read_only_register_refuses_changes() {
+        kvl_test::FaultLayer faults;
+        faults.refuse_writable_opens(KVL_WIN_WRITE_PROTECT);
+        ledgrove::DatabaseSet set(reg_->path("").toStdString(), faults.table());
+        set.open();
+        QVERIFY(set.read_only());
+        AdvancedOptionsDialog dialog(set);
+        for (int id : {kImportRecords, kEmptyDatabase, kReIndexDatabase})
+            dialog.command(id);
+        QCOMPARE(prompts_->messages.size(), 3);
+        for (const ui_test::Message &m : prompts_->messages)
+            QCOMPARE(m.text, QString::fromLatin1(ledgrove::messages::kReadOnlyRegister));
+        QVERIFY(prompts_->file_titles.isEmpty());
+        QCOMPARE(set.data()->header.record_count, 4u);
     }
 
     void import_published_register() {

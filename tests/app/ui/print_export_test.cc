@@ -245,8 +245,11 @@ private slots:
     void export_failures_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("text");
-        QTest::newRow("no folder") << "/no/such/folder/x.csv" << "Fail in file open! Error 2\n";
-        QTest::newRow("disk full") << "/dev/full" << "Fail in file write! Error 112\n";
+        QTest::newRow("no folder")
+            << "/no/such/folder/x.csv"
+            << "Cannot create /no/such/folder/x.csv: file not found (error 2).";
+        QTest::newRow("disk full") << "/dev/full"
+                                   << "Cannot write /dev/full: the disk is full (error 112).";
     }
 
     void export_failures() {
@@ -259,7 +262,7 @@ private slots:
         QCOMPARE(prompts_->messages.size(), 1);
         QCOMPARE(prompts_->messages[0].caption, QString("Error"));
         QCOMPARE(prompts_->messages[0].text, text);
-        QVERIFY(!dialog_->result_view()->selectionModel()->hasSelection());
+        QVERIFY(dialog_->result_view()->selectionModel()->hasSelection());  // to try again
     }
 
     void export_cancelled() {
@@ -268,7 +271,7 @@ private slots:
         click(kExport);
         QCOMPARE(prompts_->file_titles.size(), 1);
         QVERIFY(prompts_->messages.isEmpty());
-        QVERIFY(!dialog_->result_view()->selectionModel()->hasSelection());
+        QVERIFY(dialog_->result_view()->selectionModel()->hasSelection());
     }
 };
 
