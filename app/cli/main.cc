@@ -23,8 +23,9 @@ const Command kCommands[] = {
     {"import", "add the checks of a register CSV file, then rebuild the indexes",
      "usage: ledgrove-cli import FILE.csv\n\n"
      "Adds every good line of FILE.csv to the register and rebuilds all eight\n"
-     "indexes.  Lines that cannot be a check (too short, an amount that is no\n"
-     "number or too large) are skipped and listed by line number.\n",
+     "indexes.  Lines that cannot be a check (too short, a date that is no date,\n"
+     "an amount that is no number or too large) are skipped and listed by line\n"
+     "number; blank lines are counted.  An import that adds no check fails.\n",
      run_import_command},
     {"convert", "turn a published register's CSV file into one that import reads",
      kConvertHelp, run_convert_command},
@@ -39,9 +40,12 @@ const Command kCommands[] = {
      run_reindex_command},
     {"empty", "empty the register",
      "usage: ledgrove-cli empty\n\n"
-     "Replaces ChkREG.DBF by a copy of empty.dbf (from the register directory,\n"
-     "else from beside the program) and rebuilds the indexes.  This also makes\n"
-     "a new register in an empty directory.\n",
+     "Writes the register's checks to ChkREG-before-empty-YYYYMMDD-HHMMSS.csv\n"
+     "beside it (import brings them back; a data file that cannot be read as\n"
+     "checks is copied as it stands, as .DBF), then replaces ChkREG.DBF by a copy\n"
+     "of empty.dbf (from the register directory, else from beside the program)\n"
+     "and rebuilds the indexes.  This also makes a new register in an empty\n"
+     "directory.\n",
      run_empty_command},
     {"demo", "write a sample register CSV file of N checks",
      "usage: ledgrove-cli demo N FILE.csv\n\n"

@@ -91,7 +91,8 @@ int run_empty_command(const Args &args) {
     if (!report.error.empty()) fail(report.error);
     if (!report.backup_path.empty())
         std::printf("%s\n",
-                    messages::empty_backup_written(report.backup_path, report.backed_up).c_str());
+                    messages::empty_backup_written(report.backup_path, report.backed_up,
+                                                   report.data_file_copied).c_str());
     std::fflush(stdout);
     fail_unless_rebuilt(report.rebuild);
     return kSuccess;

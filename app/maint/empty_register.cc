@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 
 constexpr const char *kReplacementName = "ChkREG.DBF.new";
 constexpr const char *kBackupExtension = ".csv";
+constexpr const char *kDataCopyExtension = ".DBF";
 
 // Empty when the file is a data file of the register's layout with no
 // records, else what is wrong with it.
@@ -38,34 +39,47 @@ std::string check_empty_data_file(const std::string &path) {
 
 // A name for the copy that no earlier copy has: two emptyings within one
 // second must not write the second, empty copy over the first.
-std::string unused_backup_path(const DatabaseSet &set) {
+std::string unused_backup_path(const DatabaseSet &set, const char *extension = kBackupExtension) {
     const std::string name = empty_backup_name(std::time(nullptr));
     const std::string stem = name.substr(0, name.size() - std::string(kBackupExtension).size());
-    std::string path = set.path(name.c_str());
+    std::string path = set.path((stem + extension).c_str());
     std::error_code ec;
     for (int n = 2; fs::exists(path, ec); ++n)
-        path = set.path((stem + "-" + std::to_string(n) + kBackupExtension).c_str());
+        path = set.path((stem + "-" + std::to_string(n) + extension).c_str());
     return path;
 }
 
-// Why the register's checks cannot be read, when its data file failed to
-// open; "" when there is no data file at all (a new register).
-std::string unreadable_data_file(const DatabaseSet &set) {
-    for (const DatabaseSet::OpenFailure &failure : set.failures()) {
-        if (failure.file_name != kDataFileName) continue;
-        if (classify_open_failure(failure.result) == OpenProblem::Missing) return "";
-        return std::string(kDataFileName) + " cannot be read: " + error_reason(failure.result);
+// Whether the set has a data file to copy: a register without one is new.
+bool has_data_file(const DatabaseSet &set) {
+    if (set.data_open()) return true;
+    for (const DatabaseSet::OpenFailure &failure : set.failures())
+        if (failure.file_name == kDataFileName)
+            return classify_open_failure(failure.result) != OpenProblem::Missing;
+    return false;
+}
+
+// A register whose checks cannot be read as checks (a damaged data file, a
+// lost check-id index) is kept as it stands: a byte copy of its data file.
+// Emptying is the way out that the notice of damage offers, so it must not
+// be refused for the damage itself, nor lose what the file still holds.
+std::string copy_data_file(const DatabaseSet &set, EmptyReport &report) {
+    const std::string path = unused_backup_path(set, kDataCopyExtension);
+    std::error_code ec;
+    fs::copy_file(set.path(kDataFileName), path, ec);
+    if (ec) {
+        fs::remove(path, ec);
+        return messages::empty_backup_failure(path, ec.message());
     }
+    report.backup_path = path;
+    report.data_file_copied = true;
     return "";
 }
 
 // Writes the set's checks to a copy beside the register; "" when done (or
 // when there was nothing to copy), else the message why not.
 std::string back_up_checks(DatabaseSet &set, EmptyReport &report) {
-    if (!set.data_open()) {
-        const std::string why = unreadable_data_file(set);
-        return why.empty() ? "" : messages::empty_backup_failure(unused_backup_path(set), why);
-    }
+    if (!has_data_file(set)) return "";
+    if (!set.data_open()) return copy_data_file(set, report);
     const std::string path = unused_backup_path(set);
     const ExportReport exported = export_register(set, path);
     if (exported.ok()) {
@@ -76,15 +90,11 @@ std::string back_up_checks(DatabaseSet &set, EmptyReport &report) {
     // Half a copy would look like a whole one later: it goes.
     std::error_code ec;
     fs::remove(path, ec);
-    std::string why;
     if (exported.open_error != 0)
-        why = error_reason(exported.open_error);
-    else if (exported.write_error != 0)
-        why = error_reason(exported.write_error);
-    else
-        why = std::string(index_info(kExportIndex).file_name) + " cannot be read: " +
-              error_reason(exported.walk_error);
-    return messages::empty_backup_failure(path, why);
+        return messages::empty_backup_failure(path, error_reason(exported.open_error));
+    if (exported.write_error != 0)
+        return messages::empty_backup_failure(path, error_reason(exported.write_error));
+    return copy_data_file(set, report);  // the walk of the checks failed
 }
 
 }  // namespace

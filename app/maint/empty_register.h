@@ -6,8 +6,10 @@
 // "ChkREG-before-empty-YYYYMMDD-HHMMSS.csv" by the local time (with "-2",
 // "-3", ... added rather than over an earlier copy of the same second); it
 // imports back as the register was.  When it cannot be written whole,
-// nothing is emptied.  A register without a data file is a new one and has
-// nothing to copy; a read-only register is refused.
+// nothing is emptied.  A register whose checks cannot be read (a damaged data
+// file or check-id index) is kept as a byte copy of its data file instead,
+// "ChkREG-before-empty-YYYYMMDD-HHMMSS.DBF".  A register without a data file
+// is a new one and has nothing to copy; a read-only register is refused.
 //
 // The copy of "empty.dbf" is made beside ChkREG.DBF under a temporary name
 // and checked to be an empty data file of the register's layout; a missing
@@ -35,6 +37,7 @@ struct EmptyReport {
     std::string error;        // why the data file was not replaced; "" when it was
     std::string backup_path;  // the copy of the checks; "" when there was no data file
     std::size_t backed_up = 0;  // checks in it
+    bool data_file_copied = false;  // the copy is of the damaged data file
     RebuildReport rebuild;    // the rebuild that followed
     bool ok() const { return error.empty() && rebuild.ok(); }
 };

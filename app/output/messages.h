@@ -41,16 +41,23 @@ inline std::string empty_question(std::size_t checks) {
            "register.";
 }
 
-// Where emptying put the checks it removed.
-inline std::string empty_backup_written(const std::string &backup_path, std::size_t checks) {
+// Where emptying put the checks it removed: a register CSV file, or, for a
+// data file that could not be read as checks, a copy of that file.
+inline std::string empty_backup_written(const std::string &backup_path, std::size_t checks,
+                                        bool data_file_copied) {
+    if (data_file_copied)
+        return "The register's data file could not be read as checks; it was copied as it "
+               "stood to " + backup_path + " first.";
     return "The register's " + count_of(checks, "check", "checks") + " were written to " +
            backup_path + " first; importing that file brings them back.";
 }
 
 // After emptying: where the copy is, if there was anything to copy.
-inline std::string emptied(const std::string &backup_path, std::size_t checks) {
+inline std::string emptied(const std::string &backup_path, std::size_t checks,
+                           bool data_file_copied) {
     const std::string done = "Database Emptied! ";
-    return backup_path.empty() ? done : done + empty_backup_written(backup_path, checks);
+    return backup_path.empty() ? done
+                               : done + empty_backup_written(backup_path, checks, data_file_copied);
 }
 
 inline std::string empty_backup_failure(const std::string &backup_path, const std::string &why) {

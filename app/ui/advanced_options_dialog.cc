@@ -140,7 +140,7 @@ void AdvancedOptionsDialog::empty_database() {
         return;
     }
     emit register_emptied();
-    show_message(owner(), messages::emptied(report.backup_path, report.backed_up),
+    show_message(owner(), messages::emptied(report.backup_path, report.backed_up, report.data_file_copied),
                  messages::kEmptiedCaption);
     if (!report.rebuild.ok())
         show_message(owner(), rebuild_failures_text(report.rebuild), messages::kErrorCaption);

@@ -142,17 +142,19 @@ TEST(RegisterEmpty, AMissingOrWrongEmptyFileLeavesTheRegisterAlone) {
         EXPECT_EQ(listed(reg.set()), 2u);
         EXPECT_FALSE(fs::exists(reg.path("ChkREG.DBF.new")));
     }
-    // No copy of the checks can be written without the check-id index: the
-    // register stays as it is, and no half copy is left.
+    // Without the check-id index the checks cannot be walked: the data file
+    // is kept as a byte copy and the register empties, as its notice of
+    // damage advises.
     reg.set().close();
+    const std::string data_before = app_test::read_file(reg.path("ChkREG.DBF"));
     fs::remove(reg.path("ChkRCID.IX4"));
     reg.set().open();
     EmptyReport report = empty_register(reg.set(), reg.path("empty.dbf"));
-    EXPECT_NE(report.error.find("ChkRCID.IX4"), std::string::npos) << report.error;
-    EXPECT_EQ(reg.record_count(), 2u);
-    EXPECT_EQ(listed(reg.set()), 2u);
-    for (const auto &entry : fs::directory_iterator(reg.path("")))
-        EXPECT_EQ(entry.path().filename().string().find("before-empty"), std::string::npos);
+    EXPECT_TRUE(report.ok()) << report.error;
+    EXPECT_TRUE(report.data_file_copied);
+    EXPECT_NE(report.backup_path.find("ChkREG-before-empty-"), std::string::npos);
+    EXPECT_EQ(app_test::read_file(report.backup_path), data_before);
+    EXPECT_EQ(reg.record_count(), 0u);
 }
 
 TEST(RegisterRebuild, RebuildsEveryIndexAndReopensTheSet) {
