@@ -5,6 +5,7 @@
 #include <map>
 
 #include "app/cli/commands.h"
+#include "app/store/error_text.h"
 #include "app/maint/convert/conversion.h"
 #include "app/maint/convert/source_file.h"
 #include "app/output/csv_file.h"
@@ -110,7 +111,7 @@ void write_report(const ConvertOptions &options, const std::string &text) {
     CsvFileWriter file;
     std::uint32_t rc = file.create(options.report_path);
     if (rc == 0) file.write(text), rc = file.finish();
-    if (rc != 0) fail("cannot write " + options.report_path + " (error " + std::to_string(rc) + ")");
+    if (rc != 0) fail("cannot write " + options.report_path + ": " + error_reason(rc));
 }
 
 }  // namespace
@@ -119,13 +120,13 @@ int run_convert_command(const Args &args) {
     const ConvertOptions options = parse_options(args);
     std::string input;
     if (std::uint32_t rc = read_source_file(options.input, &input); rc != 0)
-        fail("cannot read " + options.input + " (error " + std::to_string(rc) + ")");
+        fail("cannot read " + options.input + ": " + error_reason(rc));
     const PreparedConversion prepared = prepare_conversion(input, options.request);
     if (!prepared.ok()) fail(options.input + ": " + prepared.error);
 
     CsvFileWriter out;
     if (std::uint32_t rc = out.create(options.output); rc != 0)
-        fail("cannot create " + options.output + " (error " + std::to_string(rc) + ")");
+        fail("cannot create " + options.output + ": " + error_reason(rc));
     const ConversionReport report = convert_rows(
         input, prepared,
         [&](const ConvertedRow &row) {
@@ -133,7 +134,7 @@ int run_convert_command(const Args &args) {
         },
         0, options.examples);
     if (std::uint32_t rc = out.finish(); rc != 0)
-        fail("cannot write " + options.output + " (error " + std::to_string(rc) + ")");
+        fail("cannot write " + options.output + ": " + error_reason(rc));
     write_report(options, "Converting " + options.input + " into " + options.output + "\n" +
                               report.text());
     return kSuccess;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/cli/commands.h"
+#include "app/store/error_text.h"
 #include "app/maint/demo_register.h"
 #include "app/maint/empty_data_file.h"
 #include "app/maint/empty_register.h"
@@ -66,9 +67,9 @@ int run_export_command(const Args &args) {
     require_open(set, {kExportIndex});
     const ExportReport report = export_register(set, args[0]);
     if (report.open_error != 0)
-        fail("cannot create " + args[0] + " (error " + std::to_string(report.open_error) + ")");
+        fail("cannot create " + args[0] + ": " + error_reason(report.open_error));
     if (report.write_error != 0)
-        fail("cannot write " + args[0] + " (error " + std::to_string(report.write_error) + ")");
+        fail("cannot write " + args[0] + ": " + error_reason(report.write_error));
     if (report.walk_error != 0)
         fail("the export stopped early on engine error " + std::to_string(report.walk_error));
     std::printf("Exported %zu records\n", report.written);
@@ -103,19 +104,19 @@ int run_demo_command(const Args &args) {
     const std::size_t checks = parse_count(args[0], "N");
     CsvFileWriter file;
     if (std::uint32_t rc = file.create(args[1]); rc != 0)
-        fail("cannot create " + args[1] + " (error " + std::to_string(rc) + ")");
+        fail("cannot create " + args[1] + ": " + error_reason(rc));
     DemoRegister demo(checks);
     std::string line;
     while (demo.next_line(line) && file.write_error() == 0) file.write(line);
     if (std::uint32_t rc = file.finish(); rc != 0)
-        fail("cannot write " + args[1] + " (error " + std::to_string(rc) + ")");
+        fail("cannot write " + args[1] + ": " + error_reason(rc));
     return kSuccess;
 }
 
 int run_make_empty_command(const Args &args) {
     expect_operands(args, 1, "ledgrove-cli make-empty FILE");
     if (std::uint32_t rc = create_empty_data_file(args[0]); rc != 0)
-        fail("cannot create " + args[0] + " (error " + std::to_string(rc) + ")");
+        fail("cannot create " + args[0] + ": " + error_reason(rc));
     return kSuccess;
 }
 

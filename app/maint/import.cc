@@ -8,6 +8,7 @@
 
 #include "app/maint/import_line.h"
 #include "app/output/messages.h"
+#include "app/store/error_text.h"
 #include "app/store/record_id.h"
 
 namespace ledgrove {
@@ -160,8 +161,7 @@ ImportReport import_csv(DatabaseSet &set, const std::string &csv_path,
     LineReader reader;
     report.file_error = reader.open(csv_path, set.file_layer());
     if (report.file_error != ERR_NONE) {
-        report.error = "cannot open " + csv_path + " (error " +
-                       std::to_string(report.file_error) + ")";
+        report.error = "cannot open " + csv_path + ": " + error_reason(report.file_error);
         return finish();
     }
 
@@ -186,14 +186,14 @@ ImportReport import_csv(DatabaseSet &set, const std::string &csv_path,
     // to the disk before the count.
     if (const std::uint32_t flushed = set.note(KvlDataFlushHeader(set.data()));
         flushed != ERR_NONE) {
-        report.error = std::string("cannot write the header of ") + kDataFileName + " (error " +
-                       std::to_string(flushed) + ")";
+        report.error = std::string("cannot write the header of ") + kDataFileName + ": " +
+                       error_reason(flushed);
         return finish();
     }
     if (reader.error() != ERR_NONE) {
         report.file_error = reader.error();
         report.error =
-            "cannot read " + csv_path + " (error " + std::to_string(reader.error()) + ")";
+            "cannot read " + csv_path + ": " + error_reason(reader.error());
     } else if (report.refused_past_id_limit > 0) {
         report.error = "record ids are used up (the last possible id is zzzzzz): " +
                        std::to_string(report.refused_past_id_limit) + " lines not imported";
