@@ -1,12 +1,10 @@
 // export_register.cc - the check-id index walked into a CSV file.
 #include "app/maint/export_register.h"
 
-#include <array>
-
 #include "app/output/csv_file.h"
 #include "app/output/csv_line.h"
 #include "app/output/messages.h"
-#include "app/search/search.h"
+#include "app/search/index_walk.h"
 
 namespace ledgrove {
 
@@ -15,22 +13,12 @@ ExportReport export_register(DatabaseSet &set, const std::string &csv_path) {
     CsvFileWriter file;
     report.open_error = file.create(csv_path);
     if (report.open_error != 0) return report;
-
-    std::array<char, KVL_MAX_KEY_LENGTH> key{};
-    std::uint32_t record_number = 0;
-    CheckRecord &record = set.record();
-    if (!set.index_open(kExportIndex) || !set.data_open())
-        set.note(ERR_FILE_NOT_OPEN);
-    else
-        set.note(KvlIx4GetEqualOrGreater(set.index(kExportIndex), key.data(), &record_number,
-                                         &record));
-    while (set.last_result() == ERR_NONE && file.write_error() == 0) {
+    const std::uint32_t ended = walk_index(set, kExportIndex, {}, [&](const CheckRecord &record) {
         file.write(csv_line_from_record(record));
         ++report.written;
-        set.note(KvlIx4GetNext(set.index(kExportIndex), key.data(), &record_number, &record));
-    }
-    if (!is_end_of_walk(set.last_result()) && set.last_result() != ERR_NONE)
-        report.walk_error = set.last_result();
+        return file.write_error() == 0;
+    });
+    if (ended != ERR_NONE && !is_end_of_walk(ended)) report.walk_error = ended;
     report.write_error = file.finish();
     return report;
 }
@@ -38,13 +26,6 @@ ExportReport export_register(DatabaseSet &set, const std::string &csv_path) {
 messages::Notice export_notice(const ExportReport &report, const std::string &csv_path) {
     return messages::export_outcome(csv_path, report.written, report.open_error,
                                     report.write_error, report.walk_error);
-}
-
-ExportReport export_register(DatabaseSet &set, const std::string &csv_path, SearchPort &port) {
-    ExportReport report = export_register(set, csv_path);
-    const messages::Notice notice = export_notice(report, csv_path);
-    port.message_box(notice.text, notice.caption);
-    return report;
 }
 
 }  // namespace ledgrove

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "app/output/messages.h"
-#include "app/search/search_port.h"
 #include "app/store/database_set.h"
 
 namespace ledgrove {
@@ -26,11 +25,9 @@ struct ExportReport {
 // shared record buffer.
 ExportReport export_register(DatabaseSet &set, const std::string &csv_path);
 
-// The same, telling through the port how many lines went to the file, or
-// why the file could not be created or written, or where the walk stopped.
-ExportReport export_register(DatabaseSet &set, const std::string &csv_path, SearchPort &port);
-
-// What the user is told about an export to csv_path.
+// What the user is told about an export to csv_path: how many lines went
+// to the file, or why the file could not be created or written, or where
+// the walk stopped.
 messages::Notice export_notice(const ExportReport &report, const std::string &csv_path);
 
 }  // namespace ledgrove

@@ -32,7 +32,7 @@ std::string result_export_text(const ResultList &list, const std::vector<std::si
     return text;
 }
 
-WriteStatus write_export_file(const std::string &path, std::string_view text, SearchPort &port) {
+WriteOutcome write_export_file(const std::string &path, std::string_view text) {
     CsvFileWriter file;
     const std::uint32_t created = file.create(path);
     std::uint32_t written = 0;
@@ -41,10 +41,10 @@ WriteStatus write_export_file(const std::string &path, std::string_view text, Se
         written = file.finish();
     }
     const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-    const messages::Notice notice = messages::export_outcome(path, lines, created, written);
-    port.message_box(notice.text, notice.caption);
-    if (created != 0) return WriteStatus::OpenFailed;
-    return written != 0 ? WriteStatus::WriteFailed : WriteStatus::Written;
+    const WriteStatus status = created != 0   ? WriteStatus::OpenFailed
+                               : written != 0 ? WriteStatus::WriteFailed
+                                              : WriteStatus::Written;
+    return {status, messages::export_outcome(path, lines, created, written)};
 }
 
 }  // namespace ledgrove

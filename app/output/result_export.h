@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/output/messages.h"
 #include "app/search/result_list.h"
-#include "app/search/search_port.h"
 
 namespace ledgrove {
 
@@ -28,10 +28,16 @@ std::string result_export_text(const ResultList &list, const std::vector<std::si
 
 enum class WriteStatus { Written, OpenFailed, WriteFailed };
 
-// Writes the text to the file, replacing it, and tells through the port
-// how many lines went to which file, or why the file could not be created
-// or written (the file, the system's reason and its number).
-WriteStatus write_export_file(const std::string &path, std::string_view text, SearchPort &port);
+struct WriteOutcome {
+    WriteStatus status;
+    // For the user: how many lines went to which file, or why the file
+    // could not be created or written (the file, the system's reason and
+    // its number).
+    messages::Notice notice;
+};
+
+// Writes the text to the file, replacing it.
+WriteOutcome write_export_file(const std::string &path, std::string_view text);
 
 }  // namespace ledgrove
 

@@ -3,9 +3,9 @@
 #include "app/search/search.h"
 
 #include <algorithm>
-#include <array>
 #include <vector>
 
+#include "app/search/index_walk.h"
 #include "app/search/result_lines.h"
 #include "app/store/amount_text.h"
 #include "app/store/code_page.h"
@@ -14,9 +14,6 @@
 
 namespace ledgrove {
 namespace {
-
-// Room for the longest key of any index the engine can build.
-constexpr std::size_t kKeyBufferSize = KVL_MAX_KEY_LENGTH;
 
 // One match text, ready for the walk: upper-cased once when case does not
 // count.
@@ -175,11 +172,6 @@ std::optional<InputError> check_search_inputs(const SearchInputs &in) {
     return check_amount(in.amount);
 }
 
-bool is_end_of_walk(std::uint32_t result) {
-    return result == ERR_END_OF_INDEX || result == ERR_EMPTY_INDEX ||
-           result == ERR_KEY_NOT_FOUND;
-}
-
 bool SearchResult::stopped_by_error() const {
     return end_result != ERR_NONE && !is_end_of_walk(end_result);
 }
@@ -191,26 +183,17 @@ SearchResult search_records(DatabaseSet &set, SortOrder order, const SearchInput
     ResultBuilder builder(sink, {order, in.subtotals, date_order && in.dates_by_month});
     NegativeRun listed(builder, order == SortOrder::Amount);
 
-    std::array<char, kKeyBufferSize> key{};
-    if (date_order) in.from.copy(key.data(), key.size());
-    std::uint32_t record_number = 0;
-    CheckRecord &record = set.record();
-    const RegisterIndex which = index_for(order);
     const RecordTest test(in);
-
-    if (!set.index_open(which) || !set.data_open())
-        set.note(ERR_FILE_NOT_OPEN);
-    else
-        set.note(KvlIx4GetEqualOrGreater(set.index(which), key.data(), &record_number, &record));
-    while (set.last_result() == ERR_NONE) {
-        const std::string_view date = field_text(record.CHKDATE);
-        if (date > std::string_view(in.to)) {
-            if (date_order) break;
-        } else if ((date_order || date >= std::string_view(in.from)) && test.passes(record)) {
-            listed.add(record);
-        }
-        set.note(KvlIx4GetNext(set.index(which), key.data(), &record_number, &record));
-    }
+    const std::string_view to(in.to), from(in.from);
+    // The Date order starts at the From date and ends after the To date;
+    // the others walk the whole index.
+    walk_index(set, index_for(order), date_order ? from : std::string_view(),
+               [&](const CheckRecord &record) {
+                   const std::string_view date = field_text(record.CHKDATE);
+                   if (date > to) return !date_order;
+                   if ((date_order || date >= from) && test.passes(record)) listed.add(record);
+                   return true;
+               });
     listed.flush();
     builder.close();
 

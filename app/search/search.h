@@ -81,9 +81,6 @@ struct SearchResult {
     bool stopped_by_error() const;
 };
 
-// Whether an engine result is an ordinary end of an index walk.
-bool is_end_of_walk(std::uint32_t result);
-
 // Searches in one order into a sink.  The records pass through the set's
 // shared record buffer; every engine result is kept as the set's last.  The
 // inputs are taken as they are: check_search_inputs first (an Amount text

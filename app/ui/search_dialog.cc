@@ -250,7 +250,7 @@ void SearchDialog::command(int id) {
     }
 }
 
-// ---- SearchPort ----
+// ---- Controls ----
 
 std::string SearchDialog::control_text(int id) const {
     QWidget *widget = controls_.find(id);
@@ -289,11 +289,6 @@ void SearchDialog::end_results() {
     view_->scrollToTop();
 }
 
-bool SearchDialog::message_box(std::string_view text, std::string_view caption,
-                               MessageButtons buttons) {
-    return show_message(owner(), text, caption, buttons);
-}
-
 // ---- Commands ----
 
 QWidget *SearchDialog::owner() const { return parentWidget() ? parentWidget() : const_cast<SearchDialog *>(this); }
@@ -323,7 +318,7 @@ SearchInputs SearchDialog::read_inputs() const {
 bool SearchDialog::search_in(SortOrder order) {
     const SearchInputs inputs = read_inputs();
     if (const std::optional<InputError> error = check_search_inputs(inputs)) {
-        message_box(error->message, kInputErrorCaption, MessageButtons::Ok);
+        show_message(owner(), error->message, kInputErrorCaption);
         return false;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -460,8 +455,9 @@ void SearchDialog::export_selection() {
     const std::string text = result_export_text(results_, selected_rows());
     const QString path = choose_file(owner(), FileChoice::Save, QString::fromLatin1(kExportTitle));
     if (path.isEmpty()) return;
-    if (write_export_file(path.toStdString(), text, *this) == WriteStatus::Written)
-        view_->clearSelection();
+    const WriteOutcome written = write_export_file(path.toStdString(), text);
+    show_message(owner(), written.notice.text, written.notice.caption);
+    if (written.status == WriteStatus::Written) view_->clearSelection();
 }
 
 void SearchDialog::open_advanced_options() {

@@ -18,7 +18,6 @@
 #include "app/search/date_range.h"
 #include "app/search/result_list.h"
 #include "app/search/search.h"
-#include "app/search/search_port.h"
 #include "app/store/check_record.h"
 #include "app/store/database_set.h"
 #include "app/ui/dialog_template.h"
@@ -37,7 +36,7 @@ inline constexpr const char *kImportTitle = "Import Data from CSV";
 // The text the four status labels start with.
 inline constexpr const char *kStatusLabelText = "                    ";
 
-class SearchDialog : public QDialog, public SearchPort {
+class SearchDialog : public QDialog {
     Q_OBJECT
 
 public:
@@ -46,14 +45,15 @@ public:
     SearchDialog(DatabaseSet &set, QWidget *owner = nullptr);
     ~SearchDialog() override;
 
-    // SearchPort
-    std::string control_text(int id) const override;
-    bool is_checked(int id) const override;
-    void set_control_text(int id, std::string_view text) override;
-    ResultList &begin_results() override;
-    void end_results() override;
-    bool message_box(std::string_view text, std::string_view caption,
-                     MessageButtons buttons) override;
+    // The text of an edit box, combo box, label or button, in the register's
+    // code page; "" for an unknown id.
+    std::string control_text(int id) const;
+    bool is_checked(int id) const;
+    void set_control_text(int id, std::string_view text);
+
+    // The result list to fill; the view follows once end_results() is called.
+    ResultList &begin_results();
+    void end_results();
 
     QWidget *control(int id) const { return controls_.find(id); }
     QListView *result_view() const { return view_; }

@@ -11,7 +11,6 @@
 #include <functional>
 #include <string_view>
 
-#include "app/search/search_port.h"
 
 class QPrinter;
 class QWidget;
@@ -22,6 +21,7 @@ inline constexpr const char *kCsvFilter = "CSVs (*.csv)";
 inline constexpr const char *kCsvSuffix = "csv";
 
 enum class FileChoice { Open, Save };
+enum class MessageButtons { Ok, YesNo };
 
 struct UserPrompts {
     // A message box owned by `owner`; true for OK or Yes.  A Yes/No question

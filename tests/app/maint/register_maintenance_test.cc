@@ -16,7 +16,6 @@
 #include "app/output/messages.h"
 #include "app/search/result_list.h"
 #include "app/search/search.h"
-#include "app/search/value_port.h"
 #include "app/support/records.h"
 #include "app/support/register_sample.h"
 #include "app/support/test_register.h"
@@ -78,12 +77,11 @@ TEST(RegisterExport, TellsWhatHappened) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path);
-        ValuePort port;
-        ExportReport report = export_register(reg.set(), c.path, port);
+        const ExportReport report = export_register(reg.set(), c.path);
         EXPECT_EQ(report.ok(), c.caption != "Error");
-        ASSERT_EQ(port.messages().size(), 1u);
-        EXPECT_EQ(port.messages()[0].text, c.text);
-        EXPECT_EQ(port.messages()[0].caption, c.caption);
+        const messages::Notice notice = export_notice(report, c.path);
+        EXPECT_EQ(notice.text, c.text);
+        EXPECT_EQ(notice.caption, c.caption);
     }
 }
 

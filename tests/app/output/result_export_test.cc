@@ -10,7 +10,6 @@
 #include "app/search/result_lines.h"
 #include "app/search/result_list.h"
 #include "app/search/search.h"
-#include "app/search/value_port.h"
 #include "app/support/register_sample.h"
 #include "app/support/test_register.h"
 
@@ -43,11 +42,10 @@ TEST(ResultExport, WrittenFileImportsAgain) {
     for (std::size_t i = 0; i < list.size(); ++i) selected[i] = i;
     ASSERT_GT(selected.size(), 4u);
 
-    ValuePort port;
     const std::string text = result_export_text(list, selected);
-    ASSERT_EQ(write_export_file(reg.path("sel.csv"), text, port), WriteStatus::Written);
-    ASSERT_EQ(port.messages().size(), 1u);
-    EXPECT_EQ(port.messages()[0].text, "4 lines written to " + reg.path("sel.csv") + ".");
+    const WriteOutcome written = write_export_file(reg.path("sel.csv"), text);
+    ASSERT_EQ(written.status, WriteStatus::Written);
+    EXPECT_EQ(written.notice.text, "4 lines written to " + reg.path("sel.csv") + ".");
     EXPECT_EQ(read_file(reg.path("sel.csv")), text);
 
     TestRegister again;
@@ -78,12 +76,10 @@ TEST(ResultExport, FailuresShowTheirMessages) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path);
-        ValuePort port;
-        EXPECT_EQ(write_export_file(c.path, C1, port), c.status);
-        ASSERT_EQ(port.messages().size(), 1u);
-        EXPECT_EQ(port.messages()[0].text, c.text);
-        EXPECT_EQ(port.messages()[0].caption, "Error");
-        EXPECT_EQ(port.messages()[0].buttons, MessageButtons::Ok);
+        const WriteOutcome written = write_export_file(c.path, C1);
+        EXPECT_EQ(written.status, c.status);
+        EXPECT_EQ(written.notice.text, c.text);
+        EXPECT_EQ(written.notice.caption, "Error");
     }
 }
 

@@ -18,8 +18,8 @@
 
 #include "app/output/csv_line.h"
 #include "app/output/messages.h"
+#include "app/search/result_list.h"
 #include "app/search/search.h"
-#include "app/search/value_port.h"
 #include "app/ui/advanced_options_dialog.h"
 #include "app/ui/control_ids.h"
 #include "app/ui/import_mapping_dialog.h"
@@ -149,7 +149,7 @@ private slots:
         QCOMPARE(prompts_->messages.size(), 1);
         QCOMPARE(prompts_->messages[0].caption, QString("Are you sure?"));
         QVERIFY(prompts_->messages[0].text.startsWith("Database will be Emptied! Its 4 checks "));
-        QVERIFY(prompts_->messages[0].buttons == ledgrove::MessageButtons::YesNo);
+        QVERIFY(prompts_->messages[0].buttons == ledgrove::ui::MessageButtons::YesNo);
         QCOMPARE(reg_->record_count(), 4u);
         QCOMPARE(listed().size(), 4u);
     }
@@ -158,7 +158,7 @@ private slots:
         // The real message box: Enter must answer No.
         when_modal([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
         QVERIFY(!ledgrove::ui::real_prompts().message(dialog_.get(), "Empty?", "Are you sure?",
-                                                      ledgrove::MessageButtons::YesNo));
+                                                      ledgrove::ui::MessageButtons::YesNo));
     }
 
     void empty_database_yes_empties() {

@@ -14,8 +14,8 @@
 
 #include "app/maint/demo_register.h"
 #include "app/output/page_layout.h"
+#include "app/search/result_list.h"
 #include "app/search/search.h"
-#include "app/search/value_port.h"
 #include "app/ui/control_ids.h"
 #include "app/ui/report_printer.h"
 #include "app/ui/search_dialog.h"

@@ -81,7 +81,7 @@ private:
 struct Message {
     QString text;
     QString caption;
-    ledgrove::MessageButtons buttons;
+    ledgrove::ui::MessageButtons buttons;
 };
 
 // Installs answering prompts for its lifetime.
@@ -91,7 +91,7 @@ public:
         saved_ = ledgrove::ui::prompts();
         ledgrove::ui::UserPrompts &p = ledgrove::ui::prompts();
         p.message = [this](QWidget *, const QString &text, const QString &caption,
-                           ledgrove::MessageButtons buttons) {
+                           ledgrove::ui::MessageButtons buttons) {
             messages.push_back({text, caption, buttons});
             if (answers.isEmpty()) return true;
             return answers.takeFirst();
