@@ -34,6 +34,7 @@ const char *const kSearchHelp =
     "  --amount-op OP        '<', '=' (default) or '>'\n"
     "  --amount T            compare the amount with T: 10000, $10,000.00, -50,\n"
     "                        (50.00)\n"
+    "  --reverse             list the order backwards\n"
     "  --subtotals           subtotal at every change of the order's field\n"
     "  --by-month            in the date order, subtotal by month\n"
     "  -h, --help            show this help\n"
@@ -64,6 +65,18 @@ constexpr TextOption kTextOptions[] = {
     {"--description", &SearchInputs::description, search_limits::kDescription},
 };
 
+// The options that switch a search input on, or null.
+bool SearchInputs::*flag_option(const std::string &option) {
+    static const std::map<std::string, bool SearchInputs::*> flags = {
+        {"--subtotals", &SearchInputs::subtotals},
+        {"--by-month", &SearchInputs::dates_by_month},
+        {"--match-case", &SearchInputs::match_case},
+        {"--reverse", &SearchInputs::reverse},
+    };
+    const auto found = flags.find(option);
+    return found == flags.end() ? nullptr : found->second;
+}
+
 // MM/DD/YYYY as the stored date; whether it is a real date is the search's
 // check, which names the field.
 std::string parse_date(const std::string &text, const char *option) {
@@ -87,11 +100,8 @@ SearchRequest parse_options(const Args &args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string &option = args[i];
         check_help(option);
-        if (option == "--subtotals" || option == "--by-month" || option == "--match-case") {
-            bool &flag = option == "--subtotals"  ? in.subtotals
-                         : option == "--by-month" ? in.dates_by_month
-                                                  : in.match_case;
-            flag = true;
+        if (bool SearchInputs::*flag = flag_option(option)) {
+            in.*flag = true;
             continue;
         }
         if (i + 1 >= args.size()) usage_error("unknown option or missing value: " + option);

@@ -13,7 +13,7 @@ ExportReport export_register(DatabaseSet &set, const std::string &csv_path) {
     CsvFileWriter file;
     report.open_error = file.create(csv_path);
     if (report.open_error != 0) return report;
-    const std::uint32_t ended = walk_index(set, kExportIndex, {}, [&](const CheckRecord &record) {
+    const std::uint32_t ended = walk_index(set, kExportIndex, {}, WalkDirection::Forward, [&](const CheckRecord &record) {
         file.write(csv_line_from_record(record));
         ++report.written;
         return file.write_error() == 0;

@@ -82,7 +82,9 @@ struct RecordTest {
 // stable sort keeps the index's record-id order within one amount.
 class NegativeRun {
 public:
-    NegativeRun(ResultBuilder &builder, bool active) : builder_(builder), active_(active) {}
+    // Backwards the run comes last and is listed least negative first.
+    NegativeRun(ResultBuilder &builder, bool active, bool reverse)
+        : builder_(builder), active_(active), reverse_(reverse) {}
 
     void add(const CheckRecord &record) {
         const double amount = parse_number(field_text(record.AMOUNT));
@@ -95,8 +97,9 @@ public:
     }
 
     void flush() {
-        std::stable_sort(held_.begin(), held_.end(),
-                         [](const Held &a, const Held &b) { return a.amount < b.amount; });
+        std::stable_sort(held_.begin(), held_.end(), [this](const Held &a, const Held &b) {
+            return reverse_ ? a.amount > b.amount : a.amount < b.amount;
+        });
         for (const Held &h : held_) builder_.add(h.record);
         held_.clear();
     }
@@ -108,6 +111,7 @@ private:
     };
     ResultBuilder &builder_;
     bool active_;
+    bool reverse_;
     std::vector<Held> held_;
 };
 
@@ -181,17 +185,21 @@ SearchResult search_records(DatabaseSet &set, SortOrder order, const SearchInput
     const auto start = std::chrono::steady_clock::now();
     const bool date_order = order == SortOrder::Date;
     ResultBuilder builder(sink, {order, in.subtotals, date_order && in.dates_by_month});
-    NegativeRun listed(builder, order == SortOrder::Amount);
+    NegativeRun listed(builder, order == SortOrder::Amount, in.reverse);
 
     const RecordTest test(in);
     const std::string_view to(in.to), from(in.from);
-    // The Date order starts at the From date and ends after the To date;
-    // the others walk the whole index.
-    walk_index(set, index_for(order), date_order ? from : std::string_view(),
+    // The Date order starts at the From date and ends after the To date
+    // (backwards: from the To date to before the From date); the others walk
+    // the whole index.
+    const std::string_view start_key = !date_order ? std::string_view() : in.reverse ? to : from;
+    walk_index(set, index_for(order), start_key,
+               in.reverse ? WalkDirection::Backward : WalkDirection::Forward,
                [&](const CheckRecord &record) {
                    const std::string_view date = field_text(record.CHKDATE);
-                   if (date > to) return !date_order;
-                   if ((date_order || date >= from) && test.passes(record)) listed.add(record);
+                   const bool in_range = date >= from && date <= to;
+                   if (!in_range && date_order) return false;  // past the range's far end
+                   if (in_range && test.passes(record)) listed.add(record);
                    return true;
                });
     listed.flush();

@@ -17,6 +17,10 @@
 // stored text, in which negative amounts sort by size without their sign, so
 // the run of negative amounts is put in value order (most negative first,
 // records of one amount in record-id order) before it is listed.
+//
+// In reverse every order lists exactly its forward lines backwards, the
+// index walked from its last key (in the Date order from the To date back
+// to the From date); subtotals close each group as it ends, as forward.
 #ifndef LEDGROVE_APP_SEARCH_SEARCH_H
 #define LEDGROVE_APP_SEARCH_SEARCH_H
 
@@ -47,6 +51,7 @@ struct SearchInputs {
     std::string amount;    // as typed: "10,000", "$1,234.50", "(12.00)"
     char amount_operator = '=';
     bool match_case = false;
+    bool reverse = false;   // the order backwards, from its last key
     bool subtotals = false;
     bool dates_by_month = false;  // Date order only
 };

@@ -172,6 +172,8 @@ TEST_F(CliTest, SearchPrintsTheLinesAndThreeClosingLines) {
         {{"--order", "po-number", "--po-number", "PO", "--vendor-id", "0"}, SortOrder::PONumber, po},
         {{"--order", "vendor-id", "--check-id", "10"}, SortOrder::VendorID,
          with(inputs(), &SearchInputs::check_id, std::string("10"))},
+        {{"--order", "amount", "--reverse", "--subtotals"}, SortOrder::Amount,
+         with(with(inputs(), &SearchInputs::reverse, true), &SearchInputs::subtotals, true)},
     };
     for (const auto &c : cases) {
         std::vector<std::string> args = {"search"};

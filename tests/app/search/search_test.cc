@@ -136,6 +136,39 @@ TEST_F(SearchTest, EveryOrderListsTheRangeInIndexOrder) {
     }
 }
 
+TEST_F(SearchTest, ReverseListsTheForwardLinesBackwards) {
+    for (SortOrder order : kOrders) {
+        for (const auto &[from, to] : {std::pair{"20000101", "20991231"},
+                                       std::pair{"20070101", "20070302"},
+                                       std::pair{"20070102", "20070228"}}) {
+            SCOPED_TRACE(std::string(sort_order_caption(order)) + " " + from + ".." + to);
+            SearchInputs in = range(from, to);
+            Lines forward = run(set(), order, in);
+            in.reverse = true;
+            ResultList walked;
+            EXPECT_FALSE(search_records(set(), order, in, walked).stopped_by_error());
+            std::reverse(forward.begin(), forward.end());
+            EXPECT_EQ(run(set(), order, in), forward);
+            // With subtotals: the same groups, each closed by its subtotal.
+            in.subtotals = true;
+            Lines backward = run(set(), order, in);
+            in.reverse = false;
+            Lines ahead = run(set(), order, in);
+            auto subtotals = [](Lines lines) {
+                lines.erase(std::remove_if(lines.begin(), lines.end(),
+                                           [](const std::string &l) {
+                                               return l.find("Subtotal for") == std::string::npos;
+                                           }),
+                            lines.end());
+                std::sort(lines.begin(), lines.end());
+                return lines;
+            };
+            EXPECT_EQ(subtotals(backward), subtotals(ahead));
+            EXPECT_EQ(backward.size(), ahead.size());
+        }
+    }
+}
+
 TEST_F(SearchTest, DateRanges) {
     const struct {
         const char *from, *to;
