@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
 
 namespace {
 
@@ -25,10 +25,9 @@ class CompareHandle {
 public:
     CompareHandle(uint32_t sort, uint32_t key_length, std::vector<Seg> segments = {},
                   bool duplicates = false)
-        : storage_(KVL_INDEX_CONTROL_SIZE(512), 0) {
-        ix_ = reinterpret_cast<IndexControlRecord *>(storage_.data());
+        : control_(512) {
+        ix_ = control_.get();
         IndexHeader &h = ix_->header;
-        h.node_size = 512;
         h.key_length = key_length;
         h.flags = sort | (duplicates ? KVL_IX_DUPLICATES : 0);
         h.segment_count = uint32_t(segments.size());
@@ -46,7 +45,7 @@ public:
     }
 
 private:
-    std::vector<uint8_t> storage_;
+    korval32::IndexControl control_;
     IndexControlRecord *ix_;
 };
 

@@ -15,6 +15,7 @@
 
 #include "engine/data/data_test_util.h"
 #include "engine/index/index_support.h"
+#include "engine/korval32_control.h"
 #include "support/temp_dir.h"
 #include "tools/ix4check/ix4_checker.h"
 
@@ -96,8 +97,8 @@ TEST_F(RegisterIndex, CreateRefusalsWithADataFile) {
     EXPECT_EQ(KvlGetVar(-1, nullptr) - allocated, KvlGetVar(-2, nullptr) - freed);
     EXPECT_FALSE(std::filesystem::exists(dir_.path("bad.ix4")));
 
-    std::vector<uint8_t> not_data(KVL_DATA_CONTROL_SIZE(8), 0);
-    auto *fake = reinterpret_cast<DataControlRecord *>(not_data.data());
+    korval32::DataControl not_data(8);
+    DataControlRecord *fake = not_data.get();
     char text[] = "NAME";
     EXPECT_EQ(KvlIx4CreateFile(512, 2, 850, 1, nullptr, text, fake, dir_.path("x.ix4").c_str(),
                                nullptr, 0, nullptr),
@@ -106,6 +107,7 @@ TEST_F(RegisterIndex, CreateRefusalsWithADataFile) {
     EXPECT_EQ(KvlIx4CreateFile(512, 2, 850, 1, nullptr, text, fake, dir_.path("x.ix4").c_str(),
                                nullptr, 0, nullptr),
               8308u);
+    fake->os_handle = 0;  // borrowed: the data file's own record closes it
 }
 
 TEST_F(RegisterIndex, DateSearchAsTheProgramRunsIt) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/korval32_control.h"
 #include "engine/memo/memo_test_util.h"
 
 namespace {
@@ -25,10 +26,10 @@ struct BareRecord {
         rec()->file_name = file_name.c_str();
         rec()->kind = KVL_KIND_DATA;
     }
-    DataControlRecord *rec() { return reinterpret_cast<DataControlRecord *>(storage.data()); }
+    DataControlRecord *rec() { return control.get(); }
     DataControlRecord *operator->() { return rec(); }
     std::string file_name;
-    std::vector<uint64_t> storage = std::vector<uint64_t>(KVL_DATA_CONTROL_SIZE(1) / 8 + 1, 0);
+    korval32::DataControl control{1};
 };
 
 TEST(MemoCreate, BlockSizesAndTheHeaderBlock) {
