@@ -36,7 +36,7 @@ inline void restore(kvl_test::MemoryLayer &memory, const Files &files) {
 }
 
 // The records of a data file, read through the engine; empty and the open
-// result in *rc when it does not open (8318 opens).
+// result in *rc when it does not open (ERR_INCOMPLETE_WRITE opens).
 inline std::vector<Bytes> read_records(const FileLayerTable *layer, const std::string &name,
                                        uint32_t capacity, uint32_t *rc) {
     kvl_test::DataFile data(name, capacity, layer);
@@ -56,8 +56,8 @@ inline std::vector<Bytes> read_records(const FileLayerTable *layer, const std::s
     return records;
 }
 
-// Index open result on the given layer: 0, 8318 (changes pending) or a
-// refusal.
+// Index open result on the given layer: 0, ERR_INCOMPLETE_WRITE (changes
+// pending) or a refusal.
 inline uint32_t index_open_result(const FileLayerTable *layer, const std::string &index_name,
                                   const std::string &data_name, uint32_t capacity,
                                   uint32_t node_size) {

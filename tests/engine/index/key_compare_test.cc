@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "engine/korval32_control.h"
+#include "support/result_name.h"
 
 namespace {
+
+using kvl_test::Result;
 
 using namespace std::string_literals;
 
@@ -209,14 +212,19 @@ int32_t by_length_of_text(IndexHandle, const void *a, const void *b, void *, uin
 TEST(KeyCompare, CustomAndUnknownSortFunctions) {
     CompareHandle custom(0x20, 4);
     EXPECT_EQ(KvlFuncIx4SortCmp(custom.get(), "aa", "b", nullptr, 0), 0);  // none installed
-    EXPECT_EQ(KvlFuncIx4SortCmp(custom.get(), nullptr, nullptr, nullptr, 0), 8538);
+    EXPECT_EQ(Result(KvlFuncIx4SortCmp(custom.get(), nullptr, nullptr, nullptr, 0)),
+              ERR_SORT_FUNCTION);
     custom->custom_compare = by_length_of_text;
     EXPECT_GT(KvlFuncIx4SortCmp(custom.get(), "aa", "b", nullptr, 0), 0);
     for (uint32_t sort : {0u, 10u, 0x1Fu}) {
         CompareHandle unknown(sort, 4);
-        EXPECT_EQ(KvlFuncIx4SortCmp(unknown.get(), "aaaa", "bbbb", nullptr, 0), 8538) << sort;
+        EXPECT_EQ(Result(KvlFuncIx4SortCmp(unknown.get(), "aaaa", "bbbb", nullptr, 0)),
+                  ERR_SORT_FUNCTION)
+            << sort;
         std::string out(8, '\0');
-        EXPECT_EQ(KvlFuncIx4SortCmp(unknown.get(), nullptr, nullptr, out.data(), 0), 8538) << sort;
+        EXPECT_EQ(Result(KvlFuncIx4SortCmp(unknown.get(), nullptr, nullptr, out.data(), 0)),
+                  ERR_SORT_FUNCTION)
+            << sort;
     }
 }
 

@@ -287,7 +287,7 @@ TEST(Reindex, EdgeCases) {
         EXPECT_EQ(index.walk(), expected_keys(names, deleted));
         expect_valid(dir.path("t.ix4"), dir.path("t.dbf"), '*');
     }
-    {  // Equal keys in a unique index: 8502 with the key and one of the records.
+    {  // Equal keys in a unique index: ERR_KEY_FOUND with the key and one of the records.
         DataFile data(dir.path("u.dbf"), {"SMITH", "JONES", "SMITH", "BROWN"});
         Index index(dir.path("u.ix4"), data.handle(), "NAME");
         char key[KVL_MAX_KEY_LENGTH + 1];
