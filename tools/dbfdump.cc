@@ -25,8 +25,9 @@
 //
 // Exit status 0 on success.  A file the engine cannot open or read gives
 // exit status 1 and one line on stderr, "dbfdump: FILE: result N"; a file
-// that opens with a warning (8318 unfinished update, 8701 memo file not
-// opened) is dumped and the warning goes to stderr.  Wrong usage exits 2.
+// that opens with a warning (ERR_INCOMPLETE_WRITE unfinished update,
+// ERR_MEMO_OPEN memo file not opened) is dumped and the warning goes to
+// stderr.  Wrong usage exits 2.
 #include <cstdio>
 #include <cstdlib>
 #include <string>

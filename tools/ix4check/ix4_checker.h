@@ -354,7 +354,7 @@ private:
         data_ = nullptr;
     }
 
-    // Builds the key of a record; 0, 8610 (filtered out) or an error.
+    // Builds the key of a record; 0, ERR_RECORD_FILTERED or an error.
     uint32_t build(uint32_t record_number, std::vector<uint8_t> &record, uint8_t *built) {
         record.assign(data_->header.record_length, 0);
         uint32_t rc = KvlDataGetRecord(data_, record_number, record.data());
