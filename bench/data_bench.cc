@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
 #include "support/memory_layer.h"
 #include "support/temp_dir.h"
 
@@ -40,19 +40,16 @@ std::vector<FieldDescriptor> register_fields() {
 
 class Register {
 public:
-    Register(const std::string &path, const FileLayerTable *layer)
-        : storage_((KVL_DATA_CONTROL_SIZE(8) + 7) / 8, 0) {
+    Register(const std::string &path, const FileLayerTable *layer) : control_(8) {
         auto fields = register_fields();
         if (KvlDataCreateFile(3, 8, fields.data(), path.c_str(), 0, layer) != 0) std::abort();
         path_ = path;
         data()->file_name = path_.c_str();
-        data()->field_count = 8;
         data()->open_mode = 0x42;
         data()->file_layer = layer;
         if (KvlDataOpenFile(data(), 0) != 0) std::abort();
     }
-    ~Register() { KvlDataCloseFile(data()); }
-    DataControlRecord *data() { return reinterpret_cast<DataControlRecord *>(storage_.data()); }
+    DataControlRecord *data() { return control_.get(); }
 
     void fill(uint32_t count) {
         std::vector<char> record(kRecordLength, ' ');
@@ -75,7 +72,7 @@ public:
 
 private:
     std::string path_;
-    std::vector<uint64_t> storage_;
+    korval32::DataControl control_;
 };
 
 void BM_Append(benchmark::State &state) {

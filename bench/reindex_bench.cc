@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -25,8 +25,8 @@ struct Register {
     std::string data_path = dir.path("ChkREG.DBF");
     std::string index_path = dir.path("ChkRNAM.IX4");
     std::string work_path = dir.path("chkr.TMP");
-    std::vector<uint64_t> data_storage;
-    DataControlRecord *data = nullptr;
+    korval32::DataControl control{8};
+    DataControlRecord *data = control.get();
 
     Register() {
         const struct { const char *name; uint8_t length; } layout[] = {
@@ -39,11 +39,8 @@ struct Register {
             fields[i].length = layout[i].length;
         }
         KvlDataCreateFile(3, 8, fields, data_path.c_str(), 0, nullptr);
-        data_storage.resize(KVL_DATA_CONTROL_SIZE(8) / 8 + 1);
-        data = reinterpret_cast<DataControlRecord *>(data_storage.data());
         data->file_name = data_path.c_str();
         data->open_mode = 0x200042;
-        data->field_count = 8;
         KvlDataOpenFile(data, 0);
         std::mt19937 rng(42);
         std::vector<std::string> vendors;
@@ -64,7 +61,6 @@ struct Register {
         }
         KvlDataFlushHeader(data);
     }
-    ~Register() { KvlDataCloseFile(data); }
 };
 
 Register &shared_register() {
@@ -73,8 +69,8 @@ Register &shared_register() {
 }
 
 struct OpenIndex {
-    std::vector<uint64_t> storage = std::vector<uint64_t>(KVL_INDEX_CONTROL_SIZE(512) / 8 + 1);
-    IndexControlRecord *index = reinterpret_cast<IndexControlRecord *>(storage.data());
+    korval32::IndexControl control{512};
+    IndexControlRecord *index = control.get();
     explicit OpenIndex(Register &reg) {
         std::remove(reg.index_path.c_str());
         char expression[] = "SUBSTR(NAME,1,35)+SUBSTR(ID,1,6)";
@@ -83,11 +79,9 @@ struct OpenIndex {
         index->file_name = reg.index_path.c_str();
         index->open_mode = 0x200042;
         index->data_link = reg.data;
-        index->header.node_size = 512;
         index->tag_filter = '*';
         KvlIx4OpenFile(index, 0);
     }
-    ~OpenIndex() { KvlIx4CloseFile(index); }
 };
 
 void BM_Rebuild(benchmark::State &state) {

@@ -19,15 +19,18 @@
  *
  * Platform notes (Linux):
  *   - OS handles are POSIX file descriptors held in 32-bit words.
- *   - OS errors are reported as Win32 error numbers (ENOENT 2, EACCES 5,
- *     ENOSPC 112, a lock conflict 33, ...), so one number means one thing
- *     whatever the platform; see KVL_WIN_* below.
+ *   - OS errors are reported as Win32 error numbers (ENOENT as
+ *     KVL_WIN_FILE_NOT_FOUND, EACCES as KVL_WIN_ACCESS_DENIED, ENOSPC as
+ *     KVL_WIN_DISK_FULL, a lock conflict as KVL_WIN_LOCK_VIOLATION, ...), so
+ *     one number means one thing whatever the platform; the KVL_WIN_* codes
+ *     below list them.
  *   - A write the system takes only in part is carried on with the rest, so
- *     a write that runs out of room reports the system's own error: 112 for
- *     a full disk or quota, 223 past the largest file size.  The built-in
- *     layer reports 39 only when the system accepts no more bytes without
- *     giving an error.  Either way a failed write may have written part of
- *     its bytes.
+ *     a write that runs out of room reports the system's own error:
+ *     KVL_WIN_DISK_FULL for a full disk or quota, KVL_WIN_FILE_TOO_LARGE past
+ *     the largest file size.  The built-in layer reports
+ *     KVL_WIN_HANDLE_DISK_FULL only when the system accepts no more bytes
+ *     without giving an error.  Either way a failed write may have written
+ *     part of its bytes.
  *   - Byte-range locks are open-file-description locks: they belong to the
  *     open file, not the process, so two handles of one process conflict.
  *     They are ADVISORY: a process that does not ask for a lock still reads
@@ -236,7 +239,7 @@ typedef struct DateTimeRecord {
 /* Lock flags of KvlLockFile. */
 #define KVL_LOCK_UNLOCK 0x01u
 #define KVL_LOCK_SHARED 0x02u
-#define KVL_LOCK_ATOMIC 0x04u /* refused with 174 by the built-in layer */
+#define KVL_LOCK_ATOMIC 0x04u /* refused with KVL_WIN_ATOMIC_LOCKS by the built-in layer */
 #define KVL_LOCK_64 0x80u
 
 #define KVL_LAYER_64BIT 0x01u /* FileLayerTable.flags: positions are (low, high) pairs */
@@ -295,7 +298,8 @@ typedef struct FileLayerTable {
 #define KVL_STATE_READ_ONLY 0x80u
 #define KVL_STATE_OPEN_MASK 0x98u     /* open flags copied into the state */
 #define KVL_STATE_TREE_SUSPECT 0x0100u  /* index, engine: a tree change failed part way;
-                                           flushes keep the changes-pending bit (8318) */
+                                           flushes keep the changes-pending bit
+                                           (ERR_INCOMPLETE_WRITE) */
 #define KVL_STATE_RECORDS_PRESENT 0x0100u /* data, engine: the file holds every record its
                                            count names (looked at before the first append
                                            after an open or a header re-read) */

@@ -1,6 +1,7 @@
-// fuzz_support.h - what the fuzz targets share: control records owned by a
-// vector, small data files built once through the engine and kept as bytes,
-// and a trap for broken invariants that libFuzzer reports like a crash.
+// fuzz_support.h - what the fuzz targets share: data and index files that
+// close themselves, small data files built once through the engine and kept
+// as bytes, and a trap for broken invariants that libFuzzer reports like a
+// crash.
 //
 // Every target runs its engine calls through the in-memory file layer of
 // tests/support/memory_layer.h, so an input never touches the disk and one
@@ -17,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
 #include "support/memory_layer.h"
 
 namespace kvl_fuzz {
@@ -32,18 +33,6 @@ using Bytes = std::vector<uint8_t>;
 inline void require(bool ok, const char *what) {
     if (!ok) broken(what);
 }
-
-// A zero-filled control record of `size` bytes.
-template <class T>
-class Control {
-public:
-    explicit Control(size_t size) : storage_((size + 7) / 8, 0) {}
-    T *get() { return reinterpret_cast<T *>(storage_.data()); }
-    T *operator->() { return get(); }
-
-private:
-    std::vector<uint64_t> storage_;
-};
 
 struct Field {
     const char *name;
@@ -70,14 +59,10 @@ inline std::vector<FieldDescriptor> descriptors(std::initializer_list<Field> fie
 class DataFile {
 public:
     DataFile(const char *name, uint32_t capacity, const FileLayerTable *layer)
-        : control_(KVL_DATA_CONTROL_SIZE(capacity)) {
+        : control_(capacity) {
         control_->file_name = name;
-        control_->field_count = capacity;
         control_->open_mode = 0x42;
         control_->file_layer = layer;
-    }
-    ~DataFile() {
-        if (control_->os_handle) KvlDataCloseFile(control_.get());
     }
     uint32_t open(uint32_t flags = 0) { return KvlDataOpenFile(control_.get(), flags); }
     DataControlRecord *get() { return control_.get(); }
@@ -88,7 +73,7 @@ public:
     }
 
 private:
-    Control<DataControlRecord> control_;
+    korval32::DataControl control_;
 };
 
 // An index control record for node size `node_size` on `name`, linked to
@@ -97,22 +82,18 @@ class IndexFile {
 public:
     IndexFile(const char *name, uint32_t node_size, DataControlRecord *data,
               const FileLayerTable *layer)
-        : control_(KVL_INDEX_CONTROL_SIZE(node_size)) {
+        : control_(node_size) {
         control_->file_name = name;
         control_->open_mode = 0x42;
         control_->data_link = data;
-        control_->header.node_size = node_size;
         control_->file_layer = layer;
-    }
-    ~IndexFile() {
-        if (control_->os_handle) KvlIx4CloseFile(control_.get());
     }
     uint32_t open(uint32_t flags = 0) { return KvlIx4OpenFile(control_.get(), flags); }
     IndexControlRecord *get() { return control_.get(); }
     IndexControlRecord *operator->() { return control_.get(); }
 
 private:
-    Control<IndexControlRecord> control_;
+    korval32::IndexControl control_;
 };
 
 // A record image: tag ' ' and `text` padded with blanks to `length`.

@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size) {
     fs.file("M.DBT").assign(bytes, bytes + size);
     DataFile data("M.DBF", 2, fs.table());
     const uint32_t rc = data.open();
-    if (rc != ERR_NONE) return 0;  // 8701: the memo file did not open
+    if (rc != ERR_NONE) return 0;  // ERR_MEMO_OPEN: the memo file did not open
     Bytes buffer;
     // Block numbers: the first ones, and those the file's own words name.
     for (uint32_t block = 1; block <= 6; ++block) read_memo(data.get(), block, buffer);

@@ -25,14 +25,15 @@
 //
 // Exit status 0 on success.  A file the engine cannot open or read gives
 // exit status 1 and one line on stderr, "dbfdump: FILE: result N"; a file
-// that opens with a warning (8318 unfinished update, 8701 memo file not
-// opened) is dumped and the warning goes to stderr.  Wrong usage exits 2.
+// that opens with a warning (ERR_INCOMPLETE_WRITE unfinished update,
+// ERR_MEMO_OPEN memo file not opened) is dumped and the warning goes to
+// stderr.  Wrong usage exits 2.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
 
 namespace {
 
@@ -42,19 +43,6 @@ int fail(const char *path, uint32_t rc) {
     std::fprintf(stderr, "dbfdump: %s: result %u\n", path, rc);
     return 1;
 }
-
-// Owns a zero-filled control record for `capacity` fields.
-class ControlRecord {
-public:
-    explicit ControlRecord(uint32_t capacity)
-        : storage_((KVL_DATA_CONTROL_SIZE(capacity) + 7) / 8, 0) {
-        get()->field_count = capacity;
-    }
-    DataControlRecord *get() { return reinterpret_cast<DataControlRecord *>(storage_.data()); }
-
-private:
-    std::vector<uint64_t> storage_;
-};
 
 uint32_t field_length(const DataControlRecord *data, uint32_t i) {
     const uint32_t end = i + 1 < data->field_count ? data->fields[i + 1].offset
@@ -105,7 +93,7 @@ int dump(const char *path) {
     uint32_t rc = KvlDataInfoFile(path, kReadOnlyShareAll, &probe, &declared, nullptr);
     if (rc != ERR_NONE) return fail(path, rc);
 
-    ControlRecord control(declared > 0 ? static_cast<uint32_t>(declared) : 1);
+    korval32::DataControl control(declared > 0 ? static_cast<uint32_t>(declared) : 1);
     DataControlRecord *data = control.get();
     data->file_name = path;
     data->open_mode = kReadOnlyShareAll | KVL_OPEN_KEEP_NAMES;
@@ -128,7 +116,7 @@ int dump(const char *path) {
         }
         print_record(data, record);
     }
-    KvlDataCloseFile(data);
+    control.close();
     return status;
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
 
 namespace {
 
@@ -43,19 +43,12 @@ constexpr Check kChecks[] = {
 };
 constexpr uint32_t kDeletedRecord = 4;
 
-// A zero-filled DataControlRecord with room for `capacity` fields.
-class ControlRecord {
-public:
-    explicit ControlRecord(uint32_t capacity)
-        : storage_((KVL_DATA_CONTROL_SIZE(capacity) + 7) / 8, 0) {
-        get()->field_count = capacity;
-        get()->file_name = kFileName;
-    }
-    DataControlRecord *get() { return reinterpret_cast<DataControlRecord *>(storage_.data()); }
-
-private:
-    std::vector<uint64_t> storage_;
-};
+// A control record for the register with room for `capacity` fields.
+korval32::DataControl register_control(uint32_t capacity) {
+    korval32::DataControl control(capacity);
+    control->file_name = kFileName;
+    return control;
+}
 
 bool failed(const char *call, uint32_t rc) {
     if (rc == ERR_NONE) return false;
@@ -90,7 +83,7 @@ bool create_register() {
 }
 
 bool fill_register() {
-    ControlRecord control(kFieldCount);
+    korval32::DataControl control = register_control(kFieldCount);
     DataControlRecord *data = control.get();
     data->open_mode = 0x42;  // read and write, others may read and write
     if (failed("KvlDataOpenFile", KvlDataOpenFile(data, 0))) return false;
@@ -101,7 +94,7 @@ bool fill_register() {
             return false;
     }
     if (failed("KvlDataMarkRecord", KvlDataMarkRecord(data, kDeletedRecord, '*'))) return false;
-    return !failed("KvlDataCloseFile", KvlDataCloseFile(data));
+    return !failed("KvlDataCloseFile", control.close());
 }
 
 bool print_register() {
@@ -109,7 +102,8 @@ bool print_register() {
     int32_t fields = 0;
     if (failed("KvlDataInfoFile", KvlDataInfoFile(kFileName, 0x40, &header, &fields, nullptr)))
         return false;
-    ControlRecord control(fields > 0 ? static_cast<uint32_t>(fields) : 1);
+    korval32::DataControl control =
+        register_control(fields > 0 ? static_cast<uint32_t>(fields) : 1);
     DataControlRecord *data = control.get();
     data->open_mode = 0x40;  // read
     if (failed("KvlDataOpenFile", KvlDataOpenFile(data, KVL_STATE_READ_ONLY))) return false;
@@ -124,7 +118,7 @@ bool print_register() {
         std::printf("|\n");
     }
     std::printf("\n(* = tagged deleted)\n");
-    return !failed("KvlDataCloseFile", KvlDataCloseFile(data));
+    return !failed("KvlDataCloseFile", control.close());
 }
 
 }  // namespace

@@ -23,8 +23,8 @@ constexpr const char *kDataCopyExtension = ".DBF";
 // Empty when the file is a data file of the register's layout with no
 // records, else what is wrong with it.
 std::string check_empty_data_file(const std::string &path) {
-    ControlBlock block = make_data_control(path, 0);
-    DataHandle data = block.as<DataControlRecord>();
+    korval32::DataControl block = make_data_control(path, 0);
+    DataHandle data = block.get();
     const std::uint32_t rc = KvlDataOpenFile(data, 0);
     if (rc != ERR_NONE && rc != ERR_INCOMPLETE_WRITE)
         return "is not a data file (error " + std::to_string(rc) + ")";
@@ -33,7 +33,7 @@ std::string check_empty_data_file(const std::string &path) {
         problem = "does not have the register's fields";
     else if (data->header.record_count != 0)
         problem = "is not empty";
-    KvlDataCloseFile(data);
+    block.close();
     return problem;
 }
 

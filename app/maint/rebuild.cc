@@ -51,8 +51,8 @@ RebuildReport build_index_file(const std::string &data_path, const std::string &
         return report;
     };
 
-    ControlBlock data_block = make_data_control(data_path, 0);
-    DataHandle data = data_block.as<DataControlRecord>();
+    korval32::DataControl data_block = make_data_control(data_path, 0);
+    DataHandle data = data_block.get();
     std::uint32_t rc = KvlDataOpenFile(data, 0);
     // Records appended and never flushed lie past the count: the rebuild
     // reads up to the count, as every other reader does.
@@ -64,16 +64,16 @@ RebuildReport build_index_file(const std::string &data_path, const std::string &
     rc = KvlIx4CreateFile(kRegisterNodeSize, kRebuildIndexFlags, 0, 0, nullptr, expression.data(),
                           data, new_path.c_str(), nullptr, 0, nullptr);
     if (rc != ERR_NONE) {
-        KvlDataCloseFile(data);
+        data_block.close();
         KvlDeleteFile(new_path.c_str(), nullptr);
         return failed("create", rc);
     }
 
-    ControlBlock index_block = make_index_control(new_path, data);
-    IndexHandle index = index_block.as<IndexControlRecord>();
+    korval32::IndexControl index_block = make_index_control(new_path, data);
+    IndexHandle index = index_block.get();
     rc = KvlIx4OpenFile(index, 0);
     if (rc != ERR_NONE) {
-        KvlDataCloseFile(data);
+        data_block.close();
         KvlDeleteFile(new_path.c_str(), nullptr);
         return failed("open", rc);
     }
@@ -92,8 +92,8 @@ RebuildReport build_index_file(const std::string &data_path, const std::string &
         index->progress_callback = saved;
     }
     if (rc != ERR_NONE) failed("rebuild", rc);
-    const std::uint32_t index_closed = KvlIx4CloseFile(index);
-    const std::uint32_t data_closed = KvlDataCloseFile(data);
+    const std::uint32_t index_closed = index_block.close();
+    const std::uint32_t data_closed = data_block.close();
     if (rc == ERR_NONE && index_closed != ERR_NONE) failed("close", index_closed);
     if (rc == ERR_NONE && data_closed != ERR_NONE) failed("close data file", data_closed);
     if (report.ok()) {

@@ -1,8 +1,9 @@
 // csv_file.h - writing a register CSV file, for both exports.
 //
 // The file goes through the engine's file layer, so a failure carries the
-// same error number the engine gives for it everywhere (2 for a missing
-// folder, 5 for access denied, 112 for a full disk).  An existing file is
+// same error number the engine gives for it everywhere
+// (KVL_WIN_FILE_NOT_FOUND for a missing folder, KVL_WIN_ACCESS_DENIED for
+// access denied, KVL_WIN_DISK_FULL for a full disk).  An existing file is
 // replaced: it is emptied and written anew.
 #ifndef LEDGROVE_APP_OUTPUT_CSV_FILE_H
 #define LEDGROVE_APP_OUTPUT_CSV_FILE_H

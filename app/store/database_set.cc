@@ -17,29 +17,25 @@ std::string register_path(const std::string &directory, const char *file_name) {
     return directory + "/" + file_name;
 }
 
-ControlBlock::ControlBlock(std::size_t size) : bytes_(std::make_unique<std::byte[]>(size)) {}
-
-ControlBlock make_data_control(const std::string &path, std::uint32_t state_flags,
-                               const FileLayerTable *layer, std::uint32_t open_mode) {
-    ControlBlock block(DatabaseSet::kDataControlSize);
-    DataControlRecord *data = block.as<DataControlRecord>();
+korval32::DataControl make_data_control(const std::string &path, std::uint32_t state_flags,
+                                        const FileLayerTable *layer, std::uint32_t open_mode) {
+    korval32::DataControl block(kFieldCount);
+    DataControlRecord *data = block.get();
     data->file_layer = layer;
     data->state = state_flags;
     data->open_mode = open_mode;
-    data->field_count = kFieldCount;
     data->file_name = path.c_str();
     return block;
 }
 
-ControlBlock make_index_control(const std::string &path, DataHandle data,
-                                const FileLayerTable *layer, std::uint32_t open_mode) {
-    ControlBlock block(DatabaseSet::kIndexControlSize);
-    IndexControlRecord *index = block.as<IndexControlRecord>();
+korval32::IndexControl make_index_control(const std::string &path, DataHandle data,
+                                          const FileLayerTable *layer, std::uint32_t open_mode) {
+    korval32::IndexControl block(kRegisterNodeSize);
+    IndexControlRecord *index = block.get();
     index->file_layer = layer;
     index->open_mode = open_mode;
     index->data_link = data;
     index->file_name = path.c_str();
-    index->header.node_size = kRegisterNodeSize;
     index->tag_filter = kRegisterTagFilter;
     return block;
 }
@@ -129,29 +125,27 @@ void DatabaseSet::close() {
     // A close that fails still frees its record: the engine has given up
     // the file either way, and a record kept would only leak.
     for (RegisterIndex which : kCloseOrder) {
-        ControlBlock &block = indexes_[static_cast<std::size_t>(which)];
+        korval32::IndexControl &block = indexes_[static_cast<std::size_t>(which)];
         if (block.empty()) continue;
-        if (block.as<IndexControlRecord>()->os_handle != 0)
-            note(KvlIx4CloseFile(block.as<IndexControlRecord>()));
-        block = ControlBlock();
+        if (block.is_open()) note(block.close());
+        block = korval32::IndexControl();
     }
     if (!data_.empty()) {
-        if (data()->os_handle != 0) note(KvlDataCloseFile(data()));
-        data_ = ControlBlock();
+        if (data_.is_open()) note(data_.close());
+        data_ = korval32::DataControl();
     }
     failures_.clear();
     read_only_ = false;
 }
 
 IndexHandle DatabaseSet::index(RegisterIndex which) const {
-    return indexes_[static_cast<std::size_t>(which)].as<IndexControlRecord>();
+    return indexes_[static_cast<std::size_t>(which)].get();
 }
 
 bool DatabaseSet::data_open() const { return !data_.empty() && data()->os_handle != 0; }
 
 bool DatabaseSet::index_open(RegisterIndex which) const {
-    const ControlBlock &block = indexes_[static_cast<std::size_t>(which)];
-    return !block.empty() && block.as<IndexControlRecord>()->os_handle != 0;
+    return indexes_[static_cast<std::size_t>(which)].is_open();
 }
 
 }  // namespace ledgrove

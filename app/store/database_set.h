@@ -33,13 +33,12 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/store/check_record.h"
 #include "app/store/register_files.h"
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
 
 namespace ledgrove {
 
@@ -47,33 +46,16 @@ namespace ledgrove {
 // else directory/name.
 std::string register_path(const std::string &directory, const char *file_name);
 
-// A zero-filled block of memory that holds one engine control record.
-class ControlBlock {
-public:
-    ControlBlock() = default;
-    explicit ControlBlock(std::size_t size);
-
-    bool empty() const { return !bytes_; }
-    template <class T>
-    T *as() const { return reinterpret_cast<T *>(bytes_.get()); }
-
-private:
-    std::unique_ptr<std::byte[]> bytes_;
-};
-
 // The two control records of one register file set, filled for opening.
-ControlBlock make_data_control(const std::string &path, std::uint32_t state_flags,
-                               const FileLayerTable *layer = nullptr,
-                               std::uint32_t open_mode = kRegisterOpenMode);
-ControlBlock make_index_control(const std::string &path, DataHandle data,
-                                const FileLayerTable *layer = nullptr,
-                                std::uint32_t open_mode = kRegisterOpenMode);
+korval32::DataControl make_data_control(const std::string &path, std::uint32_t state_flags,
+                                        const FileLayerTable *layer = nullptr,
+                                        std::uint32_t open_mode = kRegisterOpenMode);
+korval32::IndexControl make_index_control(const std::string &path, DataHandle data,
+                                          const FileLayerTable *layer = nullptr,
+                                          std::uint32_t open_mode = kRegisterOpenMode);
 
 class DatabaseSet {
 public:
-    static constexpr std::size_t kDataControlSize = KVL_DATA_CONTROL_SIZE(kFieldCount);
-    static constexpr std::size_t kIndexControlSize = KVL_INDEX_CONTROL_SIZE(kRegisterNodeSize);
-
     struct OpenFailure {
         std::string file_name;  // as in register_files.h
         std::uint32_t result;   // the engine's result of the open
@@ -98,7 +80,7 @@ public:
     const FileLayerTable *file_layer() const { return layer_; }
     std::string path(const char *file_name) const { return register_path(directory_, file_name); }
 
-    DataHandle data() const { return data_.as<DataControlRecord>(); }
+    DataHandle data() const { return data_.get(); }
     IndexHandle index(RegisterIndex which) const;
     bool data_open() const;
     bool index_open(RegisterIndex which) const;
@@ -127,8 +109,8 @@ private:
     const FileLayerTable *layer_ = nullptr;
     std::array<std::string, kIndexCount> index_paths_;
     std::string data_path_;
-    ControlBlock data_;
-    std::array<ControlBlock, kIndexCount> indexes_;
+    korval32::DataControl data_;
+    std::array<korval32::IndexControl, kIndexCount> indexes_;
     std::vector<OpenFailure> failures_;
     bool read_only_ = false;
     std::uint32_t last_result_ = ERR_NONE;

@@ -24,9 +24,10 @@ uint32_t data_close(DataControlRecord *data);
 // Writes the header back when it changed: date stamp, byte 14 bit 0
 // cleared, 0x1A after the last record and the file cut right after it.
 uint32_t data_flush_header(DataControlRecord *data);
-// Re-reads the 32-byte header (and the memo header); 8318 when byte 14
-// shows an unfinished update.  Refuses (8606) a header whose header or
-// record length changed since open, which would move every record.
+// Re-reads the 32-byte header (and the memo header); ERR_INCOMPLETE_WRITE
+// when byte 14 shows an unfinished update.  Refuses (ERR_NOT_DATA_FILE) a
+// header whose header or record length changed since open, which would move
+// every record.
 uint32_t data_read_header(DataControlRecord *data);
 uint32_t data_zap(DataControlRecord *data);
 
@@ -42,14 +43,15 @@ inline bool is_read_only(const DataControlRecord *data) {
     return (data->state & KVL_STATE_READ_ONLY) != 0;
 }
 
-// 8316 when a record starting at this position reaches the lock region
-// (lock base, halved with KVL_STATE_HALVED_BASE, minus engine variable 4),
-// or when the record would end beyond what 32-bit positions address.
+// ERR_FILE_LIMIT when a record starting at this position reaches the lock
+// region (lock base, halved with KVL_STATE_HALVED_BASE, minus engine
+// variable 4), or when the record would end beyond what 32-bit positions
+// address.
 uint32_t check_file_limit(const DataControlRecord *data, uint64_t position);
 
 // The position check of get, update and mark: record number 0 or above the
-// record count 8609, record length 0 8606, lock region 8316; else 0 and
-// the record's file position.
+// record count ERR_BAD_RECORD_NUMBER, record length 0 ERR_NOT_DATA_FILE,
+// lock region ERR_FILE_LIMIT; else 0 and the record's file position.
 uint32_t record_position(const DataControlRecord *data, uint32_t record_number,
                          uint32_t *position);
 

@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/core/number_text.h"
 #include "engine/data/data_rewrite.h"
-#include "engine/expr/number_text.h"
 
 namespace kvl {
 namespace {

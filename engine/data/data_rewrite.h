@@ -33,11 +33,11 @@ public:
     DataControlRecord *target() { return target_.get<DataControlRecord>(); }
     uint8_t *record() { return record_.get(); }
 
-    // The source's header (8612 when it holds no records), the two control
-    // records and the record buffer, and the source opened.
+    // The source's header (ERR_EMPTY_FILE when it holds no records), the two
+    // control records and the record buffer, and the source opened.
     uint32_t open_source(const char *data_name);
-    // Notes the source's memo fields when its memo file is open; 8712 for a
-    // 33rd one.
+    // Notes the source's memo fields when its memo file is open;
+    // ERR_PACK_MEMO for a 33rd one.
     uint32_t find_memo_fields();
     // The new, empty file with the source's layout (and a memo file when
     // its version byte asks for one), opened.

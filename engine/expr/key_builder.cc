@@ -21,8 +21,8 @@
 
 #include "engine/core/collation.h"
 #include "engine/core/internal.h"
+#include "engine/core/number_text.h"
 #include "engine/expr/key_rules.h"
-#include "engine/expr/number_text.h"
 
 namespace kvl {
 namespace {

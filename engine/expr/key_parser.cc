@@ -15,10 +15,10 @@
 #include <cstring>
 
 #include "engine/core/internal.h"
+#include "engine/core/number_text.h"
 #include "engine/data/data_format.h"
 #include "engine/expr/key_rules.h"
 #include "engine/expr/key_scanner.h"
-#include "engine/expr/number_text.h"
 
 namespace kvl {
 namespace {

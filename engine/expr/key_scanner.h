@@ -38,8 +38,9 @@ public:
     // Scans text[0, length) against the fields of `data`.
     KeyScanner(const char *text, size_t length, const DataControlRecord &data);
 
-    // Reads the next word into *token; 0 or a parser error (8541, 8543,
-    // 8544, 8545, 8548 at the end of the text).
+    // Reads the next word into *token; 0 or a parser error (ERR_EXPR_EMPTY,
+    // ERR_EXPR_NAME_LONG, ERR_EXPR_UNKNOWN_NAME, ERR_EXPR_TOO_MANY,
+    // ERR_EXPR_SYNTAX at the end of the text).
     uint32_t next(const Token **token);
 
     // Direct access for the SUBSTR arguments, which are not tokens.

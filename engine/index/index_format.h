@@ -34,7 +34,8 @@
 //   148   4  flush count
 //   152   1  state: bit 0 = changes pending.  Set on disk by the first key
 //            change after a flush, cleared by the next flush, so a file
-//            closed without a flush opens with 8318 and wants a rebuild.
+//            closed without a flush opens with ERR_INCOMPLETE_WRITE and
+//            wants a rebuild.
 //   153 231  zero
 //   384 380  key expression text, blank-free and upper-cased
 //   764   4  collation size (256 when the table below is in use)

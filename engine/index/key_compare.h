@@ -18,7 +18,7 @@ namespace kvl::ix {
 // ordered by the record numbers stored right after them.  With a or b null
 // the highest key (and, with flag, record number 0xFFFFFFFF) is written to
 // buffer instead and 0 returned.  Unknown sort functions below 0x20 give
-// 8538; from 0x20 up the handle's custom sort compare decides.
+// ERR_SORT_FUNCTION; from 0x20 up the handle's custom sort compare decides.
 int32_t sort_compare(IndexControlRecord *ix, const void *a, const void *b, void *buffer,
                      uint32_t flag);
 
@@ -38,7 +38,8 @@ inline int32_t compare_keys(IndexControlRecord *ix, const void *a, const void *b
 
 // Writes the key that sorts after every other key (key length bytes), and
 // with flag the record number 0xFFFFFFFF after it, through the compare slot.
-// Returns what the compare returned (0, or 8538 for an unknown sort).
+// Returns what the compare returned (0, or ERR_SORT_FUNCTION for an unknown
+// sort).
 inline uint32_t fill_highest_key(IndexControlRecord *ix, void *buffer, uint32_t flag) {
     if (ix->compare) return uint32_t(ix->compare(ix, nullptr, nullptr, buffer, flag));
     return uint32_t(sort_compare(ix, nullptr, nullptr, buffer, flag));

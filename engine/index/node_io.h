@@ -14,9 +14,10 @@ namespace kvl::ix {
 
 inline NodeLayout layout_of(const IndexControlRecord *ix) { return layout_of(ix->header); }
 
-// File offset of node number (1 and up).  8508 for node 0; 8316 when the
-// offset would reach the lock region (lock offset, halved with handle flag
-// bit 3, minus engine variable 4) or leave the 32-bit file range.
+// File offset of node number (1 and up).  ERR_NO_NODE for node 0;
+// ERR_FILE_LIMIT when the offset would reach the lock region (lock offset,
+// halved with handle flag bit 3, minus engine variable 4) or leave the
+// 32-bit file range.
 uint32_t node_offset(const IndexControlRecord *ix, uint32_t number, uint32_t *offset);
 
 // Reads a node into the node buffer, or counts a buffer hit when it is the
@@ -24,7 +25,7 @@ uint32_t node_offset(const IndexControlRecord *ix, uint32_t number, uint32_t *of
 uint32_t read_node(IndexControlRecord *ix, uint32_t number);
 
 // read_node for a node that must belong to the tree: its key count must be
-// 1 to keys per node (8512).
+// 1 to keys per node (ERR_BAD_NODE).
 uint32_t read_tree_node(IndexControlRecord *ix, uint32_t number);
 
 // Engine-private handle state bit: set by every node write that changed
@@ -34,16 +35,17 @@ uint32_t read_tree_node(IndexControlRecord *ix, uint32_t number);
 constexpr uint32_t kStateNodeWritten = 0x0200u;
 
 // Writes a node image (the node buffer or another node-size block): the
-// bytes past its used part are zeroed first.  8509 for node 0.  Writing the
-// node buffer makes it the buffered node; writing another image over the
-// buffered node's number drops the buffer.
+// bytes past its used part are zeroed first.  ERR_NO_NODE_WRITE for node 0.
+// Writing the node buffer makes it the buffered node; writing another image
+// over the buffered node's number drops the buffer.
 uint32_t write_node(IndexControlRecord *ix, uint32_t number, uint8_t *image);
 inline uint32_t write_buffered(IndexControlRecord *ix, uint32_t number) {
     return write_node(ix, number, ix->node);
 }
 
-// Takes the free-list head (which must carry "AVL", else 8513) or appends a
-// node.  The node buffer is zero-filled for the caller to build the node in.
+// Takes the free-list head (which must carry "AVL", else ERR_BAD_FREE_LIST)
+// or appends a node.  The node buffer is zero-filled for the caller to build
+// the node in.
 uint32_t allocate_node(IndexControlRecord *ix, uint32_t *number);
 
 // Puts a node at the head of the free list.

@@ -35,7 +35,7 @@ constexpr uint32_t kWorkFileMode = 0x200022;
 struct Job {
     IndexControlRecord *index = nullptr;
     DataControlRecord *data = nullptr;
-    char *duplicate_key = nullptr;      // caller's key buffer, reported on 8502
+    char *duplicate_key = nullptr;      // caller's key buffer, for ERR_KEY_FOUND
     uint32_t *duplicate_record = nullptr;
     const char *work_file_name = nullptr;
 

@@ -6,7 +6,7 @@
 // Lock modes: bit 0 shared (else exclusive), bit 1 relock (convert the held
 // lock to the mode of bit 0).  The flags handed to KvlLockFile are the mode
 // shifted left by one, so a relock asks the layer for an atomic conversion
-// (bit 2), which the built-in layer refuses with 174.
+// (bit 2), which the built-in layer refuses with KVL_WIN_ATOMIC_LOCKS.
 #ifndef KVL_LOCK_COUNTED_LOCK_H
 #define KVL_LOCK_COUNTED_LOCK_H
 
@@ -30,8 +30,9 @@ struct CountedLock {
     uint32_t (*flush)(void *control);  // before a relock to shared and at the release
 };
 
-// Takes (or nests, or converts) the lock: 8407, 8408 and 8404 as the mode
-// asks; else the flush, lock or re-read failure.
+// Takes (or nests, or converts) the lock: ERR_LOCK_MODE_CONFLICT,
+// ERR_RELOCK_SAME_MODE and ERR_NOT_LOCKED as the mode asks; else the flush,
+// lock or re-read failure.
 uint32_t take_counted(const CountedLock &lock, uint32_t mode, uint32_t time_budget);
 
 // Counts one unlock down; at 0 flushes the header and gives up the range.

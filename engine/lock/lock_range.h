@@ -43,8 +43,9 @@ inline uint32_t lock_flags_for(uint32_t mode) {
 }
 
 // Locks the range (flags: KVL_LOCK_SHARED, KVL_LOCK_ATOMIC for a relock)
-// with the time budget, or unlocks it (KVL_LOCK_UNLOCK).  A range that 32-bit
-// positions cannot express is refused with 8316 unless the layer is 64-bit.
+// with the time budget, or unlocks it (KVL_LOCK_UNLOCK).  A range that
+// 32-bit positions cannot express is refused with ERR_FILE_LIMIT unless the
+// layer is 64-bit.
 uint32_t lock_bytes(uint32_t os_handle, const FileLayerTable *layer, uint32_t flags,
                     const LockRange &range, uint32_t time_budget);
 

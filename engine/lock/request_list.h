@@ -3,10 +3,10 @@
 //
 // A list runs from its first node through the next links.  A next link of 0
 // ends it; a link of -1 ends the checking walk too, but the working walk
-// fails there with 8387 after the node's own work, so callers end lists
-// with 0.  A list whose links lead back into itself would never end; it is
-// refused with 8387 at the node whose link goes back, before anything else
-// is looked at.
+// fails there with ERR_BAD_LIST_END after the node's own work, so callers
+// end lists with 0.  A list whose links lead back into itself would never
+// end; it is refused with ERR_BAD_LIST_END at the node whose link goes back,
+// before anything else is looked at.
 #ifndef KVL_LOCK_REQUEST_LIST_H
 #define KVL_LOCK_REQUEST_LIST_H
 

@@ -37,8 +37,9 @@
 // A damaged file must not lead the engine astray.  The helpers below refuse
 // a block number 0, a block size out of range and any position beyond what
 // 32-bit file positions address; the operations further refuse runs that
-// reach past the file's last block (38, as a read there would) and walk the
-// free chain at most once per block of the file (8708 after that).
+// reach past the file's last block (KVL_WIN_HANDLE_EOF, as a read there
+// would) and walk the free chain at most once per block of the file
+// (ERR_MEMO_FREE_CHAIN after that).
 #ifndef KVL_MEMO_MEMO_FORMAT_H
 #define KVL_MEMO_MEMO_FORMAT_H
 
@@ -104,8 +105,8 @@ inline bool sizes_in_bytes(const DataControlRecord *data) {
 
 // ---- memo_block.cc -------------------------------------------------------
 
-// The block size and first-block size of the control record; 8703 when
-// either is out of range.
+// The block size and first-block size of the control record;
+// ERR_MEMO_BLOCK_SIZE when either is out of range.
 uint32_t memo_layout(const DataControlRecord *data, MemoLayout *layout);
 
 // Fills in layout->file_length from the memo file.
@@ -113,7 +114,7 @@ uint32_t load_file_length(const DataControlRecord *data, MemoLayout *layout);
 
 // The file position of block n.  Block 0 gives `zero_code`; a position at or
 // beyond the lock base minus B (when a lock base is set) or beyond 32-bit
-// positions gives 8316.
+// positions gives ERR_FILE_LIMIT.
 uint32_t block_start(const DataControlRecord *data, const MemoLayout &layout, uint32_t block,
                      uint32_t *position, uint32_t zero_code = ERR_MEMO_FREE_CHAIN);
 
@@ -123,7 +124,8 @@ uint32_t block_start(const DataControlRecord *data, const MemoLayout &layout, ui
 uint32_t read_block_header(DataControlRecord *data, const MemoLayout &layout, uint32_t block,
                            uint8_t *buffer = nullptr, uint32_t *got = nullptr);
 
-// Positioned memo file I/O; 8316 when the range leaves 32-bit positions.
+// Positioned memo file I/O; ERR_FILE_LIMIT when the range leaves 32-bit
+// positions.
 uint32_t memo_read(const DataControlRecord *data, uint64_t position, void *buffer,
                    uint32_t length, uint32_t *got = nullptr);
 uint32_t memo_write(const DataControlRecord *data, uint64_t position, const void *buffer,
@@ -131,23 +133,23 @@ uint32_t memo_write(const DataControlRecord *data, uint64_t position, const void
 uint32_t memo_write_word(const DataControlRecord *data, uint64_t position, uint32_t word);
 
 // Writes `count` zero bytes at offset k of block n (block 0 only at offset
-// 24, after the header: else 8706).  Nothing in fill mode 1 or for a count
-// of 0; a negative count gives 8711.
+// 24, after the header: else ERR_MEMO_BLOCK_ZERO).  Nothing in fill mode 1
+// or for a count of 0; a negative count gives ERR_MEMO_FILL_COUNT.
 uint32_t zero_fill(const DataControlRecord *data, const MemoLayout &layout, uint32_t block,
                    uint64_t offset, int64_t count);
 
-// Called before a memo add or delete writes anything: the first
-// memo change after a data header flush sets bit 1 of data header byte 14,
-// writes that byte and forces it to the disk, so that a memo file a crash
-// left half changed opens with 8318; the data header is marked changed so
-// that its next flush (or close) writes the bit cleared again.  A failure
+// Called before a memo add or delete writes anything: the first memo change
+// after a data header flush sets bit 1 of data header byte 14, writes that
+// byte and forces it to the disk, so that a memo file a crash left half
+// changed opens with ERR_INCOMPLETE_WRITE; the data header is marked changed
+// so that its next flush (or close) writes the bit cleared again.  A failure
 // leaves the bit clear and must stop the change.
 uint32_t note_memo_change(DataControlRecord *data);
 
 // ---- memo_name.cc --------------------------------------------------------
 
 // Builds the memo file's name from the data file's name into `name` and
-// writes header bytes 8 to 15; 8535 when it cannot be derived.
+// writes header bytes 8 to 15; ERR_MEMO_NAME when it cannot be derived.
 uint32_t memo_file_name(DataControlRecord *data, char (&name)[kNameBufferSize]);
 
 // Turns a name memo_file_name built with the default extension into the

@@ -78,7 +78,8 @@ TEST(DamagedFiles, DataFileShorterThanItsCount) {
         EXPECT_EQ(memory.file("A.IX4"), index_before);
 
         // A rebuild stops at the first missing record and says so, and the
-        // index it was overwriting opens with 8318 from then on.
+        // index it was overwriting opens with ERR_INCOMPLETE_WRITE from then
+        // on.
         char key[KVL_MAX_KEY_LENGTH + 1] = {};
         uint32_t number = 0;
         EXPECT_EQ(KvlFuncIx4Reindex(files.index(1), "W.TMP", 100, key, &number),

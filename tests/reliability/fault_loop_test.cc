@@ -6,7 +6,8 @@
 //   - every record that was in the data file before the operation,
 //     unchanged (a record the operation rewrites: old or new, nothing else);
 //   - indexes that pass tools/ix4check, or whose damage the engine reports
-//     by a result code when they are opened (8318: changes pending);
+//     by a result code when they are opened (ERR_INCOMPLETE_WRITE: changes
+//     pending);
 //   - when the operation reported success, all of its work.
 #include <gtest/gtest.h>
 
@@ -355,9 +356,9 @@ void check_memo_update(const Files &, MemoryLayer &after, uint32_t rc, const std
     ASSERT_GE(rows.size(), 6u) << label;
     for (uint32_t k : {3u, 4u, 5u, 6u})
         EXPECT_EQ(rows[k - 1].second, memo_text(k, 200 * k)) << label << " record " << k;
-    // 8318 with bit 1: the memo file changed and its change never finished
-    // (a crash): the memos the operation was changing may be torn, and the
-    // data file says so.
+    // ERR_INCOMPLETE_WRITE with bit 1: the memo file changed and its change
+    // never finished (a crash): the memos the operation was changing may be
+    // torn, and the data file says so.
     if (rc != ERR_NONE && open_rc == ERR_INCOMPLETE_WRITE) return;
     const std::string first_old = memo_text(1, 200);
     const std::string first_new = first_old + "grown in place";

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/data/data_test_util.h"
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
 #include "support/memory_layer.h"
 #include "support/temp_dir.h"
 #include "tools/ix4check/ix4_checker.h"
@@ -36,7 +36,7 @@ inline void restore(kvl_test::MemoryLayer &memory, const Files &files) {
 }
 
 // The records of a data file, read through the engine; empty and the open
-// result in *rc when it does not open (8318 opens).
+// result in *rc when it does not open (ERR_INCOMPLETE_WRITE opens).
 inline std::vector<Bytes> read_records(const FileLayerTable *layer, const std::string &name,
                                        uint32_t capacity, uint32_t *rc) {
     kvl_test::DataFile data(name, capacity, layer);
@@ -56,24 +56,20 @@ inline std::vector<Bytes> read_records(const FileLayerTable *layer, const std::s
     return records;
 }
 
-// Index open result on the given layer: 0, 8318 (changes pending) or a
-// refusal.
+// Index open result on the given layer: 0, ERR_INCOMPLETE_WRITE (changes
+// pending) or a refusal.
 inline uint32_t index_open_result(const FileLayerTable *layer, const std::string &index_name,
                                   const std::string &data_name, uint32_t capacity,
                                   uint32_t node_size) {
     kvl_test::DataFile data(data_name, capacity, layer);
     const uint32_t data_rc = data.open();
     if (data_rc != ERR_NONE && data_rc != ERR_INCOMPLETE_WRITE) return data_rc;
-    std::vector<uint64_t> storage((KVL_INDEX_CONTROL_SIZE(node_size) + 7) / 8, 0);
-    auto *ix = reinterpret_cast<IndexControlRecord *>(storage.data());
-    ix->header.node_size = node_size;
+    korval32::IndexControl ix(node_size);
     ix->data_link = data.rec();
     ix->file_name = index_name.c_str();
     ix->open_mode = 0x42;
     ix->file_layer = layer;
-    const uint32_t rc = KvlIx4OpenFile(ix, 0);
-    if (ix->os_handle) KvlIx4CloseFile(ix);
-    return rc;
+    return KvlIx4OpenFile(ix.get(), 0);
 }
 
 // Runs tools/ix4check over an index and its data file as they stand in

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
 
 namespace ix4check {
 
@@ -95,10 +95,10 @@ private:
     IndexHeader header_{};
     uint32_t node_size_ = 0, key_length_ = 0, kpn_ = 0, nodes_in_file_ = 0;
     bool can_compare_ = true;
-    std::vector<uint8_t> handle_storage_;
+    korval32::IndexControl ix_control_;  // never opened: the compare and key builder read it
     IndexControlRecord *ix_ = nullptr;
     std::vector<uint8_t> marks_;
-    std::vector<uint8_t> data_storage_;
+    korval32::DataControl data_control_;
     DataControlRecord *data_ = nullptr;
     std::vector<uint32_t> key_of_record_;  // tree key count per record number
     const uint8_t *previous_key_ = nullptr;
@@ -181,8 +181,8 @@ private:
     }
 
     void prepare_handle() {
-        handle_storage_.assign(KVL_INDEX_CONTROL_SIZE(node_size_), 0);
-        ix_ = reinterpret_cast<IndexControlRecord *>(handle_storage_.data());
+        ix_control_ = korval32::IndexControl(node_size_);
+        ix_ = ix_control_.get();
         std::memcpy(&ix_->header, &header_, sizeof header_);
         ix_->data_link = KVL_NO_DATA_FILE;
         ix_->compare = options_.compare;
@@ -333,11 +333,10 @@ private:
             problem("cannot read data file ", options_.data_path, " (result ", rc, ")");
             return false;
         }
-        data_storage_.assign(KVL_DATA_CONTROL_SIZE(fields), 0);
-        data_ = reinterpret_cast<DataControlRecord *>(data_storage_.data());
+        data_control_ = korval32::DataControl(uint32_t(fields));
+        data_ = data_control_.get();
         data_->file_name = options_.data_path.c_str();
         data_->open_mode = 0;
-        data_->field_count = uint32_t(fields);
         rc = KvlDataOpenFile(data_, KVL_STATE_READ_ONLY);
         if (rc != 0 && rc != ERR_INCOMPLETE_WRITE) {
             problem("cannot open data file ", options_.data_path, " (result ", rc, ")");
@@ -351,11 +350,11 @@ private:
     }
 
     void close_data() {
-        if (data_) KvlDataCloseFile(data_);
+        data_control_.close();
         data_ = nullptr;
     }
 
-    // Builds the key of a record; 0, 8610 (filtered out) or an error.
+    // Builds the key of a record; 0, ERR_RECORD_FILTERED or an error.
     uint32_t build(uint32_t record_number, std::vector<uint8_t> &record, uint8_t *built) {
         record.assign(data_->header.record_length, 0);
         uint32_t rc = KvlDataGetRecord(data_, record_number, record.data());

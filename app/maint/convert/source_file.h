@@ -1,8 +1,8 @@
 // source_file.h - reading a published register's file whole.
 //
 // The file goes through the engine's file layer, as the import's does, so a
-// failure carries the engine's error number (2 for a missing file, 5 for
-// access denied).  The text is held in memory: a conversion reads it more
+// failure carries the engine's error number (KVL_WIN_FILE_NOT_FOUND for a
+// missing file, KVL_WIN_ACCESS_DENIED for access denied).  The text is held in memory: a conversion reads it more
 // than once (detecting the date format, then converting).
 #ifndef LEDGROVE_APP_MAINT_CONVERT_SOURCE_FILE_H
 #define LEDGROVE_APP_MAINT_CONVERT_SOURCE_FILE_H

@@ -9,8 +9,11 @@
 
 #include "engine/core/collation.h"
 #include "engine/korval32.h"
+#include "support/result_name.h"
 
 namespace {
+
+using kvl_test::Result;
 
 struct Table {
     uint8_t entry[256];
@@ -65,7 +68,7 @@ TEST(Collation, OtherRequestsGetTheGeneratedTable) {
     EXPECT_TRUE(same(table_for(437, 0, 49), oem));
     EXPECT_TRUE(same(table_for(1252, 0, 1), oem));
     EXPECT_TRUE(same(table_for(437, 1), table_for(850, 1)));
-    EXPECT_EQ(KvlGetSortSequenceTable(850, 0, nullptr, 0x80), 8396u);
+    EXPECT_EQ(Result(KvlGetSortSequenceTable(850, 0, nullptr, 0x80)), ERR_NULL_PARAMETER);
 }
 
 TEST(Collation, GeneratedOemTableUpperCasesWithoutFolding) {
@@ -121,7 +124,7 @@ TEST(UpperCaseO, Cases) {
         EXPECT_EQ(KvlUpperCaseO(buffer.data(), c.length, c.zero_fill), 0u) << c.name;
         EXPECT_EQ(buffer, c.after) << c.name;
     }
-    EXPECT_EQ(KvlUpperCaseO(nullptr, 4, 1), 8396u);
+    EXPECT_EQ(Result(KvlUpperCaseO(nullptr, 4, 1)), ERR_NULL_PARAMETER);
 }
 
 TEST(UpperCaseO, InternalHelperMatchesAndPassesNuls) {
@@ -193,8 +196,8 @@ TEST(CountryInfo, NonZeroValuesAreLeftAlone) {
     EXPECT_EQ(KvlGetCountryInfo(&code_page, &country, 1), 0u);
     EXPECT_EQ(code_page, 437u);
     EXPECT_EQ(country, 49u);
-    EXPECT_EQ(KvlGetCountryInfo(nullptr, &country, 1), 8396u);
-    EXPECT_EQ(KvlGetCountryInfo(&code_page, nullptr, 1), 8396u);
+    EXPECT_EQ(Result(KvlGetCountryInfo(nullptr, &country, 1)), ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlGetCountryInfo(&code_page, nullptr, 1)), ERR_NULL_PARAMETER);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "engine/core/export_list.h"
 #include "engine/korval32.h"
+#include "support/result_name.h"
 
 namespace {
 
@@ -53,6 +54,20 @@ TEST(Exports, ResolvedEntryPointsWork) {
     auto call = reinterpret_cast<TestCallBack>(KvlProcAddress("KvlTestCallBack@4"));
     ASSERT_NE(call, nullptr);
     EXPECT_EQ(call(41), 41u);
+}
+
+// What a failed assertion on a result shows: the name the header gives the
+// code, whether engine or Win32, and the number alone for one without.
+TEST(Exports, ResultCodesPrintByName) {
+    const struct {
+        uint32_t code;
+        const char *printed;
+    } cases[] = {{ERR_END_OF_INDEX, "ERR_END_OF_INDEX (8503)"},
+                 {KVL_WIN_DISK_FULL, "KVL_WIN_DISK_FULL (112)"},
+                 {ERR_NONE, "ERR_NONE (0)"},
+                 {8500, "8500"}};
+    for (const auto &c : cases)
+        EXPECT_EQ(testing::PrintToString(kvl_test::Result(c.code)), c.printed);
 }
 
 }  // namespace

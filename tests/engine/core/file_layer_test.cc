@@ -11,9 +11,12 @@
 #include <vector>
 
 #include "engine/korval32.h"
+#include "support/result_name.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+using kvl_test::Result;
 
 std::string read_whole(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
@@ -71,12 +74,13 @@ TEST(FileLayer, ShortReadReportsTheCountWith38) {
     OpenFile file(10);
     char buffer[32];
     uint32_t length = 32, position = 0;
-    EXPECT_EQ(KvlReadAtFile(file.handle(), &length, buffer, &position, nullptr), 38u);
+    EXPECT_EQ(Result(KvlReadAtFile(file.handle(), &length, buffer, &position, nullptr)),
+              KVL_WIN_HANDLE_EOF);
     EXPECT_EQ(length, 10u);
     EXPECT_EQ(buffer[9], 9);
     EXPECT_EQ(position_of(file.handle()), 10u);  // left after the bytes read
     length = 4;
-    EXPECT_EQ(KvlReadFile(file.handle(), &length, buffer, nullptr), 38u);
+    EXPECT_EQ(Result(KvlReadFile(file.handle(), &length, buffer, nullptr)), KVL_WIN_HANDLE_EOF);
     EXPECT_EQ(length, 0u);
 }
 
@@ -84,7 +88,7 @@ TEST(FileLayer, CreateRefusesAnExistingFileAndLeavesIt) {
     kvl_test::TempDir dir;
     const std::string path = dir.path("exists.bin");
     write_whole(path, "keep me");
-    EXPECT_EQ(KvlCreateFile(path.c_str(), nullptr), 80u);
+    EXPECT_EQ(Result(KvlCreateFile(path.c_str(), nullptr)), KVL_WIN_FILE_EXISTS);
     EXPECT_EQ(read_whole(path), "keep me");
     const std::string fresh = dir.path("fresh.bin");
     EXPECT_EQ(KvlCreateFile(fresh.c_str(), nullptr), 0u);
@@ -99,7 +103,7 @@ TEST(FileLayer, LengthKeepsThePosition) {
     EXPECT_EQ(KvlLengthFile(file.handle(), &size, nullptr), 0u);
     EXPECT_EQ(size, 500u);
     EXPECT_EQ(position_of(file.handle()), 123u);
-    EXPECT_EQ(KvlLengthFile(file.handle(), nullptr, nullptr), 8396u);
+    EXPECT_EQ(Result(KvlLengthFile(file.handle(), nullptr, nullptr)), ERR_NULL_PARAMETER);
 }
 
 TEST(FileLayer, SeekMethodsReportThePositionFromTheStart) {
@@ -147,11 +151,11 @@ TEST(FileLayer, AccessValuesOfTheOpenMode) {
 TEST(FileLayer, CloseOfHandleBelowThreeIsRefused) {
     for (uint32_t low : {0u, 1u, 2u}) {
         uint32_t handle = low;
-        EXPECT_EQ(KvlCloseFile(&handle, nullptr), 8305u);
+        EXPECT_EQ(Result(KvlCloseFile(&handle, nullptr)), ERR_BAD_FILE_HANDLE);
         EXPECT_EQ(handle, low);
     }
     EXPECT_NE(fcntl(1, F_GETFD), -1);  // stdout still open
-    EXPECT_EQ(KvlCloseFile(nullptr, nullptr), 8396u);
+    EXPECT_EQ(Result(KvlCloseFile(nullptr, nullptr)), ERR_NULL_PARAMETER);
 }
 
 TEST(FileLayer, OsFailuresComeBackAsWin32Numbers) {
@@ -159,12 +163,14 @@ TEST(FileLayer, OsFailuresComeBackAsWin32Numbers) {
     const std::string missing = dir.path("missing"), file = dir.path("file");
     write_whole(file, "x");
     uint32_t handle = 0;
-    EXPECT_EQ(KvlOpenFile(missing.c_str(), 2, &handle, nullptr), 2u);
-    EXPECT_EQ(KvlOpenFile((file + "/below").c_str(), 2, &handle, nullptr), 3u);
-    EXPECT_EQ(KvlOpenFile(dir.root().c_str(), 2, &handle, nullptr), 5u);
-    EXPECT_EQ(KvlDeleteFile(missing.c_str(), nullptr), 2u);
-    EXPECT_EQ(KvlCreateDir(dir.root().c_str(), nullptr), 80u);
-    EXPECT_EQ(KvlOpenFile(std::string(300, 'n').c_str(), 0, &handle, nullptr), 206u);
+    EXPECT_EQ(Result(KvlOpenFile(missing.c_str(), 2, &handle, nullptr)), KVL_WIN_FILE_NOT_FOUND);
+    EXPECT_EQ(Result(KvlOpenFile((file + "/below").c_str(), 2, &handle, nullptr)),
+              KVL_WIN_PATH_NOT_FOUND);
+    EXPECT_EQ(Result(KvlOpenFile(dir.root().c_str(), 2, &handle, nullptr)), KVL_WIN_ACCESS_DENIED);
+    EXPECT_EQ(Result(KvlDeleteFile(missing.c_str(), nullptr)), KVL_WIN_FILE_NOT_FOUND);
+    EXPECT_EQ(Result(KvlCreateDir(dir.root().c_str(), nullptr)), KVL_WIN_FILE_EXISTS);
+    EXPECT_EQ(Result(KvlOpenFile(std::string(300, 'n').c_str(), 0, &handle, nullptr)),
+              KVL_WIN_FILENAME_TOO_LONG);
     EXPECT_EQ(handle, 0u);
 }
 
@@ -173,39 +179,44 @@ TEST(FileLayer, MoveDoesNotReplace) {
     const std::string a = dir.path("a"), b = dir.path("b"), c = dir.path("c");
     write_whole(a, "A");
     write_whole(b, "B");
-    EXPECT_EQ(KvlMoveFile(a.c_str(), b.c_str(), nullptr), 80u);
+    EXPECT_EQ(Result(KvlMoveFile(a.c_str(), b.c_str(), nullptr)), KVL_WIN_FILE_EXISTS);
     EXPECT_EQ(read_whole(b), "B");
     EXPECT_EQ(KvlMoveFile(a.c_str(), c.c_str(), nullptr), 0u);
     EXPECT_EQ(read_whole(c), "A");
     EXPECT_EQ(KvlDeleteFile(c.c_str(), nullptr), 0u);
-    EXPECT_EQ(KvlMoveFile(nullptr, c.c_str(), nullptr), 8396u);
+    EXPECT_EQ(Result(KvlMoveFile(nullptr, c.c_str(), nullptr)), ERR_NULL_PARAMETER);
 }
 
 TEST(FileLayer, NullPointersOnTheBuiltInPath) {
     OpenFile file(16);
     uint32_t length = 4, position = 0, word = 0;
     char buffer[4];
-    EXPECT_EQ(KvlReadAtFile(file.handle(), nullptr, buffer, &position, nullptr), 8396u);
-    EXPECT_EQ(KvlReadAtFile(file.handle(), &length, nullptr, &position, nullptr), 8396u);
-    EXPECT_EQ(KvlReadAtFile(file.handle(), &length, buffer, nullptr, nullptr), 8396u);
-    EXPECT_EQ(KvlWriteAtFile(file.handle(), &length, nullptr, &position, nullptr), 8396u);
-    EXPECT_EQ(KvlOpenFile(nullptr, 0, &word, nullptr), 8396u);
-    EXPECT_EQ(KvlOpenFile(file.path().c_str(), 0, nullptr, nullptr), 8396u);
-    EXPECT_EQ(KvlCreateFile(nullptr, nullptr), 8396u);
-    EXPECT_EQ(KvlIsRemote(0, 0, nullptr, &word, nullptr), 8396u);
-    EXPECT_EQ(KvlLockFile(file.handle(), 0, nullptr, &word, 0, nullptr), 8396u);
+    EXPECT_EQ(Result(KvlReadAtFile(file.handle(), nullptr, buffer, &position, nullptr)),
+              ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlReadAtFile(file.handle(), &length, nullptr, &position, nullptr)),
+              ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlReadAtFile(file.handle(), &length, buffer, nullptr, nullptr)),
+              ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlWriteAtFile(file.handle(), &length, nullptr, &position, nullptr)),
+              ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlOpenFile(nullptr, 0, &word, nullptr)), ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlOpenFile(file.path().c_str(), 0, nullptr, nullptr)), ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlCreateFile(nullptr, nullptr)), ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlIsRemote(0, 0, nullptr, &word, nullptr)), ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlLockFile(file.handle(), 0, nullptr, &word, 0, nullptr)),
+              ERR_NULL_PARAMETER);
 }
 
 TEST(FileLayer, RemoteTest) {
     uint32_t remote = 7, kind = 0;
-    EXPECT_EQ(KvlIsRemote(0, 27, &remote, &kind, nullptr), 15u);
+    EXPECT_EQ(Result(KvlIsRemote(0, 27, &remote, &kind, nullptr)), KVL_WIN_INVALID_DRIVE);
     // Drive 0 is the current directory's file system: a fixed or network
     // drive, with the remote word written only for the latter.
     EXPECT_EQ(KvlIsRemote(0, 0, &remote, &kind, nullptr), 0u);
     EXPECT_TRUE(kind == 3 || kind == 4) << kind;
     EXPECT_EQ(remote, kind == 4 ? 1u : 7u);
     // No drive letters here: drives 1 to 26 have no root directory.
-    EXPECT_EQ(KvlIsRemote(0, 3, &remote, &kind, nullptr), 3u);
+    EXPECT_EQ(Result(KvlIsRemote(0, 3, &remote, &kind, nullptr)), KVL_WIN_PATH_NOT_FOUND);
     EXPECT_EQ(kind, 1u);
 
     OpenFile file(1);
@@ -219,7 +230,8 @@ TEST(FileLayer, FlushAndAtomicLockFlag) {
     OpenFile file(16);
     EXPECT_EQ(KvlUpdateDirEntry(file.handle(), nullptr), 0u);
     uint32_t offset = 0, length = 4;
-    EXPECT_EQ(KvlLockFile(file.handle(), KVL_LOCK_ATOMIC, &offset, &length, 0, nullptr), 174u);
+    EXPECT_EQ(Result(KvlLockFile(file.handle(), KVL_LOCK_ATOMIC, &offset, &length, 0, nullptr)),
+              KVL_WIN_ATOMIC_LOCKS);
     EXPECT_EQ(KvlLockFile(file.handle(), KVL_LOCK_ATOMIC | KVL_LOCK_SHARED, &offset, &length, 0,
                           nullptr),
               174u);
@@ -361,7 +373,8 @@ TEST(ReplacementLayer, BuiltInPathHonoursTheHighWordOfAWideTable) {
     FileLayerTable table = table_with(KVL_LAYER_64BIT);
     uint8_t buffer[4] = {};
     uint32_t length = 4, position[2] = {20, 1};  // 4 GiB + 20: past the end
-    EXPECT_EQ(KvlReadAtFile(file.handle(), &length, buffer, position, &table), 38u);
+    EXPECT_EQ(Result(KvlReadAtFile(file.handle(), &length, buffer, position, &table)),
+              KVL_WIN_HANDLE_EOF);
     EXPECT_EQ(length, 0u);
 }
 

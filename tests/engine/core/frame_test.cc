@@ -9,9 +9,12 @@
 #include <string>
 
 #include "engine/korval32.h"
+#include "support/result_name.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+using kvl_test::Result;
 
 uint32_t counter(int32_t number) { return KvlGetVar(number, nullptr); }
 
@@ -22,14 +25,15 @@ TEST(EngineVariables, DefaultsAndUnknownNumbers) {
         uint32_t error;
     } cases[] = {
         {1, 260, 0},      {2, 255, 0},      {3, 255, 0},      {4, 131072, 0},  {10, 65536, 0},
-        {11, 294912, 0},  {12, 131072, 0},  {13, 4096, 0},    {14, 0, 0},      {0, 0, 8314},
-        {5, 0, 8314},     {7, 0, 8314},     {9, 0, 8314},     {15, 0, 8314},   {-5, 0, 8314},
-        {INT32_MIN, 0, 8314},
+        {11, 294912, 0},  {12, 131072, 0},  {13, 4096, 0},    {14, 0, 0},
+        {0, 0, ERR_BAD_VARIABLE},  {5, 0, ERR_BAD_VARIABLE},  {7, 0, ERR_BAD_VARIABLE},
+        {9, 0, ERR_BAD_VARIABLE},  {15, 0, ERR_BAD_VARIABLE}, {-5, 0, ERR_BAD_VARIABLE},
+        {INT32_MIN, 0, ERR_BAD_VARIABLE},
     };
     for (const Case &c : cases) {
         uint32_t error = 12345;
         EXPECT_EQ(KvlGetVar(c.number, &error), c.value) << c.number;
-        EXPECT_EQ(error, c.error) << c.number;
+        EXPECT_EQ(Result(error), Result(c.error)) << c.number;
     }
     EXPECT_EQ(KvlGetVar(1, nullptr), 260u);  // the error word is optional
 }
@@ -51,26 +55,29 @@ TEST(EngineVariables, SetRefusesUnknownAndReadOnlyNumbers) {
     struct Case {
         int32_t number;
         uint32_t result;
-    } cases[] = {{7, 8314}, {0, 8314}, {15, 8314}, {-1, 8314}, {-2, 8314}, {-3, 8314}, {-4, 1}};
+    } cases[] = {{7, ERR_BAD_VARIABLE},  {0, ERR_BAD_VARIABLE},  {15, ERR_BAD_VARIABLE},
+                 {-1, ERR_BAD_VARIABLE}, {-2, ERR_BAD_VARIABLE}, {-3, ERR_BAD_VARIABLE},
+                 {-4, KVL_WIN_INVALID_FUNCTION}};
     for (const Case &c : cases) {
         const uint32_t before = KvlGetVar(c.number, nullptr);
         uint32_t value = 99;
-        EXPECT_EQ(KvlSetVar(&value, c.number), c.result) << c.number;
+        EXPECT_EQ(Result(KvlSetVar(&value, c.number)), Result(c.result)) << c.number;
         EXPECT_EQ(value, 99u) << c.number;
         if (c.number != -4) {
             EXPECT_EQ(KvlGetVar(c.number, nullptr), before) << c.number;
         }
     }
-    EXPECT_EQ(KvlSetVar(nullptr, 1), 8396u);
+    EXPECT_EQ(Result(KvlSetVar(nullptr, 1)), ERR_NULL_PARAMETER);
 }
 
 TEST(EngineVariables, FileLayerTableIsFilledOnlyWithRoomForTwelveSlots) {
     FileLayerTable small = {};
     small.count = 11;
-    EXPECT_EQ(KvlGetVar(-4, reinterpret_cast<uint32_t *>(&small)), 1u);
+    EXPECT_EQ(Result(KvlGetVar(-4, reinterpret_cast<uint32_t *>(&small))),
+              KVL_WIN_INVALID_FUNCTION);
     EXPECT_EQ(small.count, 1u);
     EXPECT_EQ(small.open, nullptr);
-    EXPECT_EQ(KvlGetVar(-4, nullptr), 1u);
+    EXPECT_EQ(Result(KvlGetVar(-4, nullptr)), KVL_WIN_INVALID_FUNCTION);
 
     FileLayerTable full = {};
     full.count = 12;
@@ -105,15 +112,19 @@ TEST(Memory, AllocationSizeRulesAndCounters) {
         size_t rounded;
     } cases[] = {
         {0, 1, 0, 4096},          {0, 4096, 0, 4096},       {0, 4097, 0, 8192},
-        {0, 131072, 0, 131072},   {0, 131073, 8351, 0},     {0, 0, 8351, 0},
-        {0, 0xFFFFF001u, 8351, 0}, {0, 0xFFFFFFFFu, 8351, 0}, {1, 16, 1, 0},
-        {7, 0x1000, 1, 0},
+        {0, 131072, 0, 131072},
+        {0, 131073, ERR_MEMORY_SIZE, 0},
+        {0, 0, ERR_MEMORY_SIZE, 0},
+        {0, 0xFFFFF001u, ERR_MEMORY_SIZE, 0},
+        {0, 0xFFFFFFFFu, ERR_MEMORY_SIZE, 0},
+        {1, 16, KVL_WIN_INVALID_FUNCTION, 0},
+        {7, 0x1000, KVL_WIN_INVALID_FUNCTION, 0},
     };
     for (const Case &c : cases) {
         const uint32_t allocs = counter(-1), frees = counter(-2);
         uint32_t error = 12345;
         void *block = KvlMemAlloc(c.heap_kind, c.size, &error, 1);
-        EXPECT_EQ(error, c.error) << c.size;
+        EXPECT_EQ(Result(error), Result(c.error)) << c.size;
         if (c.error != 0) {
             EXPECT_EQ(block, nullptr) << c.size;
             EXPECT_EQ(counter(-1), allocs) << c.size;
@@ -126,12 +137,12 @@ TEST(Memory, AllocationSizeRulesAndCounters) {
         size_t nonzero = 0;
         for (size_t i = 0; i < c.rounded; ++i) nonzero += bytes[i] != 0;
         EXPECT_EQ(nonzero, 0u) << c.size;
-        EXPECT_EQ(KvlMemFree(1, block), 1u);
+        EXPECT_EQ(Result(KvlMemFree(1, block)), KVL_WIN_INVALID_FUNCTION);
         EXPECT_EQ(counter(-2), frees);
         EXPECT_EQ(KvlMemFree(0, block), 0u);
         EXPECT_EQ(counter(-2), frees + 1);
     }
-    EXPECT_EQ(KvlMemFree(0, nullptr), 9u);
+    EXPECT_EQ(Result(KvlMemFree(0, nullptr)), KVL_WIN_INVALID_BLOCK);
 }
 
 TEST(Memory, CeilingFollowsVariableTwelve) {
@@ -139,7 +150,7 @@ TEST(Memory, CeilingFollowsVariableTwelve) {
     ASSERT_EQ(KvlSetVar(&ceiling, 12), 0u);
     uint32_t error = 0;
     EXPECT_EQ(KvlMemAlloc(0, 8193, &error, 0), nullptr);
-    EXPECT_EQ(error, 8351u);
+    EXPECT_EQ(Result(error), ERR_MEMORY_SIZE);
     void *block = KvlMemAlloc(0, 8192, &error, 0);
     EXPECT_NE(block, nullptr);
     EXPECT_EQ(error, 0u);
@@ -177,18 +188,19 @@ TEST(System, VersionIsPlatformTwoWithKernelVersion) {
     uint32_t version = 0;
     EXPECT_EQ(KvlGetVersion(&version), 0u);
     EXPECT_EQ(version, 2u * 65536 + major * 100 + minor);
-    EXPECT_EQ(KvlGetVersion(nullptr), 8396u);
+    EXPECT_EQ(Result(KvlGetVersion(nullptr)), ERR_NULL_PARAMETER);
 }
 
 TEST(System, ExtendedErrorReportsTheLastOsError) {
     kvl_test::TempDir dir;
     uint32_t handle = 0;
-    EXPECT_EQ(KvlOpenFile(dir.path("missing").c_str(), 0, &handle, nullptr), 2u);
+    EXPECT_EQ(Result(KvlOpenFile(dir.path("missing").c_str(), 0, &handle, nullptr)),
+              KVL_WIN_FILE_NOT_FOUND);
     uint32_t a = 0, b = 9, c = 9, d = 9;
     EXPECT_EQ(KvlGetExtendedError(&a, &b, &c, &d), 0u);
     EXPECT_EQ(a, 2u);
     EXPECT_EQ(b + c + d, 0u);
-    EXPECT_EQ(KvlGetExtendedError(&a, &b, nullptr, &d), 8396u);
+    EXPECT_EQ(Result(KvlGetExtendedError(&a, &b, nullptr, &d)), ERR_NULL_PARAMETER);
 }
 
 }  // namespace

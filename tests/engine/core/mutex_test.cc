@@ -10,11 +10,13 @@
 
 #include "engine/korval32.h"
 #include "support/child_process.h"
+#include "support/result_name.h"
 
 namespace {
 
 using kvl_test::Channel;
 using kvl_test::ChildProcess;
+using kvl_test::Result;
 
 // A mutex name unique to this test, whose shared-memory object is removed
 // afterwards ("/kvl-mutex." + name, the engine's naming).
@@ -72,7 +74,7 @@ TEST(Mutex, OwnerThatEndsLeavesCode105ForTheNextWaiter) {
     MutexName name;
     KvlMutexHandle mutex = create(name.c_str());
     EXPECT_EQ(outcome_in_child(name.c_str(), 0), 'A');  // took it and _exit()ed
-    EXPECT_EQ(KvlRequestMutexSem(mutex, 2000), 105u);
+    EXPECT_EQ(Result(KvlRequestMutexSem(mutex, 2000)), KVL_WIN_OWNER_DIED);
     EXPECT_EQ(KvlReleaseMutexSem(mutex), 0u);
     // Made consistent: the next acquisition is an ordinary one.
     EXPECT_EQ(KvlRequestMutexSem(mutex, 0), 0u);
@@ -94,9 +96,9 @@ TEST(Mutex, WaitTimesOutWith640WhileAnotherProcessHoldsIt) {
         return 0;
     });
     ASSERT_EQ(holder.channel().receive(), 'A');
-    EXPECT_EQ(KvlRequestMutexSem(mutex, 0), 640u);
-    EXPECT_EQ(KvlRequestMutexSem(mutex, 50), 640u);
-    EXPECT_EQ(KvlReleaseMutexSem(mutex), 288u);  // not the owner
+    EXPECT_EQ(Result(KvlRequestMutexSem(mutex, 0)), KVL_WIN_TIMEOUT);
+    EXPECT_EQ(Result(KvlRequestMutexSem(mutex, 50)), KVL_WIN_TIMEOUT);
+    EXPECT_EQ(Result(KvlReleaseMutexSem(mutex)), KVL_WIN_NOT_OWNER);  // not the owner
     holder.channel().send('R');
     ASSERT_EQ(holder.channel().receive(), 'A');
     EXPECT_EQ(KvlRequestMutexSem(mutex, KVL_WAIT_FOREVER), 0u);
@@ -115,7 +117,7 @@ TEST(Mutex, OwnerMayTakeItAgainAndReleasesAsOften) {
     EXPECT_EQ(KvlReleaseMutexSem(mutex), 0u);
     EXPECT_EQ(outcome_in_child(name.c_str(), 0), 'T');  // still held once
     EXPECT_EQ(KvlReleaseMutexSem(second), 0u);
-    EXPECT_EQ(KvlReleaseMutexSem(mutex), 288u);
+    EXPECT_EQ(Result(KvlReleaseMutexSem(mutex)), KVL_WIN_NOT_OWNER);
     EXPECT_EQ(KvlCloseMutexSem(second), 0u);
     EXPECT_EQ(outcome_in_child(name.c_str(), 0), 'A');
     EXPECT_EQ(KvlCloseMutexSem(mutex), 0u);
@@ -201,13 +203,14 @@ TEST(Mutex, UnnamedMutexIsSharedWithForkedChildren) {
 
 TEST(Mutex, ArgumentChecks) {
     KvlMutexHandle mutex = reinterpret_cast<KvlMutexHandle>(1);
-    EXPECT_EQ(KvlCreateMutexSem(nullptr, &mutex, nullptr, 0), 8396u);
-    EXPECT_EQ(KvlCreateMutexSem("x", nullptr, nullptr, 0), 8396u);
-    EXPECT_EQ(KvlRequestMutexSem(nullptr, 0), 6u);
-    EXPECT_EQ(KvlReleaseMutexSem(nullptr), 6u);
-    EXPECT_EQ(KvlCloseMutexSem(nullptr), 6u);
+    EXPECT_EQ(Result(KvlCreateMutexSem(nullptr, &mutex, nullptr, 0)), ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlCreateMutexSem("x", nullptr, nullptr, 0)), ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlRequestMutexSem(nullptr, 0)), KVL_WIN_INVALID_HANDLE);
+    EXPECT_EQ(Result(KvlReleaseMutexSem(nullptr)), KVL_WIN_INVALID_HANDLE);
+    EXPECT_EQ(Result(KvlCloseMutexSem(nullptr)), KVL_WIN_INVALID_HANDLE);
     // A name too long for the system fails with its error and a null handle.
-    EXPECT_EQ(KvlCreateMutexSem(std::string(300, 'm').c_str(), &mutex, nullptr, 0), 206u);
+    EXPECT_EQ(Result(KvlCreateMutexSem(std::string(300, 'm').c_str(), &mutex, nullptr, 0)),
+              KVL_WIN_FILENAME_TOO_LONG);
     EXPECT_EQ(mutex, nullptr);
 }
 

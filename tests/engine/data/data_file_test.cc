@@ -64,7 +64,7 @@ TEST(DataCreate, FieldLengthRule) {
     struct Case {
         char type;
         uint8_t b16, b17, b18, b19;
-        uint32_t length;  // 0: refused with 8611
+        uint32_t length;  // 0: refused with ERR_FIELD_LENGTH
     } cases[] = {
         {'C', 0x2C, 0x01, 0, 0, 300},   // length and decimal byte read together
         {'C', 0, 0, 0x10, 0x01, 272},   // else the first reserved word

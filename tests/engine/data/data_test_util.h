@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
 
 namespace kvl_test {
 
@@ -47,28 +47,26 @@ inline std::vector<FieldDescriptor> register_fields() {
                         {"DESC", 'C', 35}, {"AMOUNT", 'C', 15}});
 }
 
-// A zero-filled control record with room for `capacity` descriptors,
-// closed on destruction if still open.
+// A control record with room for `capacity` descriptors, closed on
+// destruction if still open.  The read-only bit goes first: a read-only
+// record with its header changed would refuse the close's flush.
 class DataFile {
 public:
     DataFile(const std::string &path, uint32_t capacity, const FileLayerTable *layer = nullptr,
              uint32_t open_mode = 0x42)
-        : path_(path), storage_((KVL_DATA_CONTROL_SIZE(capacity) + 7) / 8, 0) {
+        : path_(path), control_(capacity) {
         rec()->file_name = path_.c_str();
-        rec()->field_count = capacity;
         rec()->open_mode = open_mode;
         rec()->file_layer = layer;
     }
     ~DataFile() {
-        if (rec()->os_handle != 0) {
-            rec()->state &= ~KVL_STATE_READ_ONLY;
-            KvlDataCloseFile(rec());
-        }
+        if (control_.is_open()) rec()->state &= ~KVL_STATE_READ_ONLY;
+        control_.close();
     }
     DataFile(const DataFile &) = delete;
     DataFile &operator=(const DataFile &) = delete;
 
-    DataControlRecord *rec() { return reinterpret_cast<DataControlRecord *>(storage_.data()); }
+    DataControlRecord *rec() { return control_.get(); }
     DataControlRecord *operator->() { return rec(); }
     uint32_t open(uint32_t flags = 0) { return KvlDataOpenFile(rec(), flags); }
     std::string field_name(uint32_t i) { return std::string(rec()->fields[i].name); }
@@ -81,7 +79,7 @@ public:
 
 private:
     std::string path_;
-    std::vector<uint64_t> storage_;
+    korval32::DataControl control_;
 };
 
 // A record image of the given length: tag, then `text` padded with blanks.

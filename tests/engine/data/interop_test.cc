@@ -136,8 +136,8 @@ TEST(DataInterop, EngineFileReadsTheSameInDbfread) {
 
 // (b) Files of other software.  Refused: dbase_8c.dbf, whose header has
 // 48-byte descriptors and no 0x0D where 32-byte descriptors would end.
-// dbase_8b.dbf asks for a memo file: it opens with 8701 while memo files
-// are not supported, and its records still read.
+// dbase_8b.dbf asks for a memo file: it opens with ERR_MEMO_OPEN while memo
+// files are not supported, and its records still read.
 // The shared data sits beside the repository; LEDGROVE_SHARED_DIR names it
 // for a work tree that lives elsewhere.
 TEST(DataInterop, OtherSoftwaresFilesReadTheSameInTheEngine) {

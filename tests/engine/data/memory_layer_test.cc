@@ -4,10 +4,11 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/data/data_test_util.h"
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
 #include "support/memory_layer.h"
 #include "support/temp_dir.h"
 
@@ -68,5 +69,36 @@ void round_trip(bool wide) {
 
 TEST(DataMemoryLayer, RoundTripWith32BitPositions) { round_trip(false); }
 TEST(DataMemoryLayer, RoundTripWith64BitPositions) { round_trip(true); }
+
+// The owners of control records close what is still open when they go, and
+// a move hands the record itself on without closing it.
+TEST(DataMemoryLayer, ControlOwnersCloseWhatIsOpen) {
+    MemoryLayer fs;
+    auto fields = kvl_test::register_fields();
+    ASSERT_EQ(KvlDataCreateFile(3, 8, fields.data(), "R.DBF", 0, fs.table()), ERR_NONE);
+    korval32::DataControl data(8);
+    data->file_name = "R.DBF";
+    data->file_layer = fs.table();
+    ASSERT_EQ(KvlDataOpenFile(data.get(), 0), ERR_NONE);
+    char expression[] = "NAME";
+    ASSERT_EQ(KvlIx4CreateFile(512, KVL_SORT_BYTES, 850, 1, nullptr, expression, data.get(),
+                               "R.IX4", nullptr, 0, fs.table()),
+              ERR_NONE);
+    {
+        korval32::IndexControl index(512);
+        index->file_name = "R.IX4";
+        index->data_link = data.get();
+        index->file_layer = fs.table();
+        ASSERT_EQ(KvlIx4OpenFile(index.get(), 0), ERR_NONE);
+        const IndexHandle handle = index.get();
+        korval32::IndexControl moved = std::move(index);
+        EXPECT_EQ(moved.get(), handle);
+        EXPECT_EQ(fs.open_handles(), 2u);
+    }
+    EXPECT_EQ(fs.open_handles(), 1u);
+    EXPECT_EQ(data.close(), ERR_NONE);
+    EXPECT_TRUE(data.empty());
+    EXPECT_EQ(fs.open_handles(), 0u);
+}
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/data/rewrite_test_util.h"
+#include "engine/korval32_control.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -32,9 +33,8 @@ void build_name_index(const std::string &data_path, const std::string &index_pat
     ASSERT_EQ(KvlIx4CreateFile(kNodeSize, KVL_SORT_BYTES | KVL_IX_DUPLICATES, 850, 1, nullptr,
                                expression, data.rec(), index_path.c_str(), nullptr, 0, nullptr),
               0u);
-    std::vector<uint8_t> storage(KVL_INDEX_CONTROL_SIZE(kNodeSize), 0);
-    auto *index = reinterpret_cast<IndexControlRecord *>(storage.data());
-    index->header.node_size = kNodeSize;
+    korval32::IndexControl control(kNodeSize);
+    IndexControlRecord *index = control.get();
     index->data_link = data.rec();
     index->file_name = index_path.c_str();
     index->open_mode = 2;

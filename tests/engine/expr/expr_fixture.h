@@ -6,11 +6,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
 
 namespace kvl_test {
 
@@ -20,21 +19,15 @@ struct FieldSpec {
     uint32_t length;  // for binary types the size their type implies
 };
 
-struct FreeDeleter {
-    void operator()(void *p) const { std::free(p); }
-};
-
 // A DataControlRecord as a successful open leaves it: kind set, a handle,
 // the field count, names upper-case and NUL-padded, offsets running from 1.
 class FakeDataFile {
 public:
-    explicit FakeDataFile(const std::vector<FieldSpec> &fields) {
-        record_.reset(static_cast<DataControlRecord *>(
-            std::calloc(1, KVL_DATA_CONTROL_SIZE(fields.size()))));
+    explicit FakeDataFile(const std::vector<FieldSpec> &fields)
+        : record_(static_cast<uint32_t>(fields.size())) {
         DataControlRecord *data = record_.get();
         data->kind = KVL_KIND_DATA;
         data->os_handle = 7;
-        data->field_count = static_cast<uint32_t>(fields.size());
         uint32_t offset = 1;
         for (size_t i = 0; i < fields.size(); ++i) {
             FieldDescriptor &d = data->fields[i];
@@ -47,6 +40,10 @@ public:
         }
         data->header.record_length = static_cast<uint16_t>(offset);
     }
+    // The handle was never opened: the record must not close it.
+    ~FakeDataFile() { record_->os_handle = 0; }
+    FakeDataFile(const FakeDataFile &) = delete;
+    FakeDataFile &operator=(const FakeDataFile &) = delete;
 
     DataControlRecord *get() const { return record_.get(); }
     const FieldDescriptor &field(const char *name) const {
@@ -69,18 +66,16 @@ public:
     }
 
 private:
-    std::unique_ptr<DataControlRecord, FreeDeleter> record_;
+    korval32::DataControl record_;
 };
 
 // An IndexControlRecord linked to a data file, with an expression and the
 // sort function in its header.
 class FakeIndex {
 public:
-    FakeIndex(const FakeDataFile &data, const std::string &expression, uint32_t sort) {
-        record_.reset(static_cast<IndexControlRecord *>(
-            std::calloc(1, KVL_INDEX_CONTROL_SIZE(512))));
+    FakeIndex(const FakeDataFile &data, const std::string &expression, uint32_t sort)
+        : record_(512) {
         record_->data_link = data.get();
-        record_->header.node_size = 512;
         record_->header.flags = sort;
         std::memcpy(record_->header.expression, expression.data(),
                     std::min(expression.size(), sizeof record_->header.expression));
@@ -104,7 +99,7 @@ public:
     }
 
 private:
-    std::unique_ptr<IndexControlRecord, FreeDeleter> record_;
+    korval32::IndexControl record_;
 };
 
 // The register's data file: eight character fields, 124-byte records.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/index/index_support.h"
+#include "support/result_name.h"
 #include "support/temp_dir.h"
 #include "tools/ix4check/ix4_checker.h"
 
@@ -18,6 +19,7 @@ namespace {
 using kvl_test::IndexRecord;
 using kvl_test::le32;
 using kvl_test::numbered_key;
+using kvl_test::Result;
 
 constexpr uint32_t kLen = 14;  // 23 keys per 512-byte node
 
@@ -169,7 +171,9 @@ TEST_F(BtreeEdge, BranchKeyDeleteMovesTheSuccessorUp) {
     for (uint32_t n = 1; n <= 60; ++n) {
         k = key(n);
         record = 0;
-        EXPECT_EQ(KvlIx4EqualKey(ix(), k.data(), &record), n == deleted ? 8501u : 0u) << n;
+        EXPECT_EQ(Result(KvlIx4EqualKey(ix(), k.data(), &record)),
+                  n == deleted ? ERR_KEY_NOT_FOUND : ERR_NONE)
+            << n;
     }
     expect_sound(59);
 }
@@ -202,11 +206,11 @@ TEST_F(BtreeEdge, UnderfullNodeMergesUnlessFlagBit15) {
 TEST_F(BtreeEdge, DuplicatesAreTiedByRecordNumber) {
     make(512, 6, KVL_SORT_BYTES | KVL_IX_DUPLICATES);
     EXPECT_EQ(KvlIx4StoreKey(ix(), "SAMEKY", 5), 0u);
-    EXPECT_EQ(KvlIx4StoreKey(ix(), "SAMEKY", 5), 8502u);
+    EXPECT_EQ(Result(KvlIx4StoreKey(ix(), "SAMEKY", 5)), ERR_KEY_FOUND);
     EXPECT_EQ(KvlIx4StoreKey(ix(), "SAMEKY", 9), 0u);
     EXPECT_EQ(KvlIx4StoreKey(ix(), "SAMEKY", 2), 0u);
-    EXPECT_EQ(KvlIx4DeleteKey(ix(), "SAMEKY", 7), 8501u);
-    EXPECT_EQ(KvlIx4DeleteKey(ix(), "SAMEKY", 0), 8514u);
+    EXPECT_EQ(Result(KvlIx4DeleteKey(ix(), "SAMEKY", 7)), ERR_KEY_NOT_FOUND);
+    EXPECT_EQ(Result(KvlIx4DeleteKey(ix(), "SAMEKY", 0)), ERR_NO_RECORD_NUMBER);
     std::string k = "SAMEKY";
     uint32_t record = 9;
     ASSERT_EQ(KvlIx4EqualKey(ix(), k.data(), &record), 0u);
@@ -225,11 +229,11 @@ TEST_F(BtreeEdge, DuplicatesAreTiedByRecordNumber) {
 TEST_F(BtreeEdge, UniqueIndexRefusesAnEqualKeyWhateverTheRecord) {
     make(512, 6, KVL_SORT_BYTES);
     EXPECT_EQ(KvlIx4StoreKey(ix(), "SAMEKY", 5), 0u);
-    EXPECT_EQ(KvlIx4StoreKey(ix(), "SAMEKY", 6), 8502u);
+    EXPECT_EQ(Result(KvlIx4StoreKey(ix(), "SAMEKY", 6)), ERR_KEY_FOUND);
     // Deleting needs the record the key belongs to.
-    EXPECT_EQ(KvlIx4DeleteKey(ix(), "SAMEKY", 6), 8501u);
+    EXPECT_EQ(Result(KvlIx4DeleteKey(ix(), "SAMEKY", 6)), ERR_KEY_NOT_FOUND);
     EXPECT_EQ(KvlIx4DeleteKey(ix(), "SAMEKY", 5), 0u);
-    EXPECT_EQ(KvlIx4DeleteKey(ix(), "SAMEKY", 5), 8505u);
+    EXPECT_EQ(Result(KvlIx4DeleteKey(ix(), "SAMEKY", 5)), ERR_EMPTY_INDEX);
     // Without data file record number 0 is a valid record number.
     EXPECT_EQ(KvlIx4StoreKey(ix(), "ZEROKY", 0), 0u);
 }
@@ -238,28 +242,28 @@ TEST_F(BtreeEdge, RunningOffEitherEndRestsOnTheLastOrFirstKey) {
     make(512, kLen, KVL_SORT_BYTES);
     std::string k;
     uint32_t record = 0;
-    EXPECT_EQ(step(KvlIx4FirstKey, &k, &record), 8505u);
-    EXPECT_EQ(step(KvlIx4LastKey, &k, &record), 8508u);
-    EXPECT_EQ(step(KvlIx4NextKey, &k, &record), 8505u);
-    EXPECT_EQ(step(KvlIx4PrevKey, &k, &record), 8505u);
+    EXPECT_EQ(Result(step(KvlIx4FirstKey, &k, &record)), ERR_EMPTY_INDEX);
+    EXPECT_EQ(Result(step(KvlIx4LastKey, &k, &record)), ERR_NO_NODE);
+    EXPECT_EQ(Result(step(KvlIx4NextKey, &k, &record)), ERR_EMPTY_INDEX);
+    EXPECT_EQ(Result(step(KvlIx4PrevKey, &k, &record)), ERR_EMPTY_INDEX);
     store_range(1, 100);
 
     ASSERT_EQ(step(KvlIx4LastKey, &k, &record), 0u);
     EXPECT_EQ(record, 100u);
-    EXPECT_EQ(step(KvlIx4NextKey, &k, &record), 8503u);
-    EXPECT_EQ(step(KvlIx4NextKey, &k, &record), 8503u);
+    EXPECT_EQ(Result(step(KvlIx4NextKey, &k, &record)), ERR_END_OF_INDEX);
+    EXPECT_EQ(Result(step(KvlIx4NextKey, &k, &record)), ERR_END_OF_INDEX);
     ASSERT_EQ(step(KvlIx4PrevKey, &k, &record), 0u);
     EXPECT_EQ(record, 99u);
 
     ASSERT_EQ(step(KvlIx4FirstKey, &k, &record), 0u);
     EXPECT_EQ(record, 1u);
-    EXPECT_EQ(step(KvlIx4PrevKey, &k, &record), 8504u);
+    EXPECT_EQ(Result(step(KvlIx4PrevKey, &k, &record)), ERR_TOP_OF_INDEX);
     ASSERT_EQ(step(KvlIx4NextKey, &k, &record), 0u);
     EXPECT_EQ(record, 2u);
 
     // Previous without a position lands on the first key, and says so.
     ASSERT_EQ(KvlFuncIx4BTM(KVL_BTM_RESET, ix(), nullptr, 0), 0u);
-    EXPECT_EQ(step(KvlIx4PrevKey, &k, &record), 8504u);
+    EXPECT_EQ(Result(step(KvlIx4PrevKey, &k, &record)), ERR_TOP_OF_INDEX);
     EXPECT_EQ(ix()->current_record, 1u);
 }
 
@@ -275,12 +279,12 @@ TEST_F(BtreeEdge, EqualOrGreaterWithAPaddedPrefix) {
     ASSERT_EQ(KvlIx4EqualOrLesserKey(ix(), k.data(), &record), 0u);
     EXPECT_EQ(k, std::string("BANDIT\0\0", 8));
     k.assign("D\0\0\0\0\0\0\0", 8);
-    EXPECT_EQ(KvlIx4EqualOrGreaterKey(ix(), k.data(), &record), 8503u);
+    EXPECT_EQ(Result(KvlIx4EqualOrGreaterKey(ix(), k.data(), &record)), ERR_END_OF_INDEX);
     k.assign("A\0\0\0\0\0\0\0", 8);
-    EXPECT_EQ(KvlIx4EqualOrLesserKey(ix(), k.data(), &record), 8504u);
-    EXPECT_EQ(KvlIx4EqualKey(ix(), k.data(), &record), 8501u);
-    EXPECT_EQ(KvlIx4EqualKey(ix(), nullptr, &record), 8396u);
-    EXPECT_EQ(KvlIx4EqualKey(ix(), k.data(), nullptr), 8396u);
+    EXPECT_EQ(Result(KvlIx4EqualOrLesserKey(ix(), k.data(), &record)), ERR_TOP_OF_INDEX);
+    EXPECT_EQ(Result(KvlIx4EqualKey(ix(), k.data(), &record)), ERR_KEY_NOT_FOUND);
+    EXPECT_EQ(Result(KvlIx4EqualKey(ix(), nullptr, &record)), ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlIx4EqualKey(ix(), k.data(), nullptr)), ERR_NULL_PARAMETER);
 }
 
 TEST_F(BtreeEdge, ReseekModeStepsFromTheCallersKey) {
@@ -382,12 +386,12 @@ TEST_F(BtreeEdge, TreeManagerFunctionNumbers) {
     make(512, kLen, KVL_SORT_BYTES);
     store_range(1, 3);
     std::string k = key(2);
-    EXPECT_EQ(KvlFuncIx4BTM(7, ix(), k.data(), 0), 8300u);
-    EXPECT_EQ(KvlFuncIx4BTM(0x107, ix(), k.data(), 0), 8300u);
+    EXPECT_EQ(Result(KvlFuncIx4BTM(7, ix(), k.data(), 0)), ERR_BAD_FUNCTION);
+    EXPECT_EQ(Result(KvlFuncIx4BTM(0x107, ix(), k.data(), 0)), ERR_BAD_FUNCTION);
     EXPECT_EQ(KvlFuncIx4BTM(0x103, ix(), k.data(), 0), 0u);  // only the low byte counts
     EXPECT_EQ(ix()->current_record, 2u);
-    EXPECT_EQ(KvlFuncIx4BTM(3, nullptr, k.data(), 0), 8396u);
-    EXPECT_EQ(KvlFuncIx4BTM(1, ix(), nullptr, 4), 8396u);
+    EXPECT_EQ(Result(KvlFuncIx4BTM(3, nullptr, k.data(), 0)), ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlFuncIx4BTM(1, ix(), nullptr, 4)), ERR_NULL_PARAMETER);
 }
 
 }  // namespace

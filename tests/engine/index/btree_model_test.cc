@@ -13,10 +13,13 @@
 #include <utility>
 
 #include "engine/index/index_support.h"
+#include "support/result_name.h"
 #include "support/temp_dir.h"
 #include "tools/ix4check/ix4_checker.h"
 
 namespace {
+
+using kvl_test::Result;
 
 using Entry = std::pair<std::string, uint32_t>;
 
@@ -66,7 +69,7 @@ protected:
         const bool dup = GetParam().duplicates;
         const bool exists = dup ? model_.count({key, record}) > 0 : present_key(key);
         const uint32_t rc = KvlIx4StoreKey(ix_->get(), key.data(), record);
-        ASSERT_EQ(rc, exists ? 8502u : 0u);
+        ASSERT_EQ(Result(rc), exists ? ERR_KEY_FOUND : ERR_NONE);
         if (exists) return;
         model_.insert({key, record});
         EXPECT_EQ((*ix_)->current_record, record);  // the position is on the new key
@@ -75,7 +78,7 @@ protected:
 
     void remove(std::string key, uint32_t record, bool step_after) {  // key may be a model entry
         const bool exists = model_.count({key, record}) > 0;
-        const uint32_t missing = model_.empty() ? 8505u : 8501u;
+        const uint32_t missing = model_.empty() ? ERR_EMPTY_INDEX : ERR_KEY_NOT_FOUND;
         ASSERT_EQ(KvlIx4DeleteKey(ix_->get(), key.data(), record), exists ? 0u : missing);
         if (!exists) return;
         model_.erase({key, record});
@@ -86,7 +89,7 @@ protected:
         auto after = model_.upper_bound({key, record});
         const uint32_t rc = KvlIx4NextKey(ix_->get(), got.data(), &r);
         if (after == model_.end()) {
-            EXPECT_EQ(rc, 8503u);
+            EXPECT_EQ(Result(rc), ERR_END_OF_INDEX);
         } else {
             ASSERT_EQ(rc, 0u);
             EXPECT_EQ(Entry(got, r), *after);
@@ -103,7 +106,7 @@ protected:
             ASSERT_NE(it, model_.end());
             ASSERT_EQ(Entry(key, record), *it);
         }
-        ASSERT_EQ(rc, model_.empty() ? 8505u : 8503u);
+        ASSERT_EQ(Result(rc), model_.empty() ? ERR_EMPTY_INDEX : ERR_END_OF_INDEX);
         ASSERT_EQ(it, model_.end());
         if (model_.size() >= 2) {  // off the end the position rests on the last key
             ASSERT_EQ(KvlIx4PrevKey(ix_->get(), key.data(), &record), 0u);
@@ -116,7 +119,7 @@ protected:
             ASSERT_NE(back, model_.rend());
             ASSERT_EQ(Entry(key, record), *back);
         }
-        ASSERT_EQ(rc, model_.empty() ? 8508u : 8504u);
+        ASSERT_EQ(Result(rc), model_.empty() ? ERR_NO_NODE : ERR_TOP_OF_INDEX);
         ASSERT_EQ(back, model_.rend());
         if (model_.size() >= 2) {  // off the front the position rests on the first key
             ASSERT_EQ(KvlIx4NextKey(ix_->get(), key.data(), &record), 0u);
@@ -137,10 +140,10 @@ protected:
             uint32_t record = with_record;
             uint32_t rc = KvlIx4EqualKey(ix_->get(), key.data(), &record);
             if (model_.empty()) {
-                ASSERT_EQ(rc, 8505u);
+                ASSERT_EQ(Result(rc), ERR_EMPTY_INDEX);
                 continue;
             }
-            ASSERT_EQ(rc, hit ? 0u : 8501u) << probe;
+            ASSERT_EQ(Result(rc), hit ? ERR_NONE : ERR_KEY_NOT_FOUND) << probe;
             if (hit) {
                 EXPECT_EQ(key, wanted);
                 EXPECT_EQ(model_.count({key, record}), 1u);
@@ -153,7 +156,7 @@ protected:
                 EXPECT_EQ(key, wanted);
                 EXPECT_EQ(model_.count({key, record}), 1u);
             } else if (first_not_below == model_.end()) {
-                EXPECT_EQ(rc, 8503u);
+                EXPECT_EQ(Result(rc), ERR_END_OF_INDEX);
             } else {
                 ASSERT_EQ(rc, 0u);
                 EXPECT_EQ(Entry(key, record), *first_not_below);
@@ -165,7 +168,7 @@ protected:
                 ASSERT_EQ(rc, 0u);
                 EXPECT_EQ(key, wanted);
             } else if (first_not_below == model_.begin()) {
-                EXPECT_EQ(rc, 8504u);
+                EXPECT_EQ(Result(rc), ERR_TOP_OF_INDEX);
             } else {
                 ASSERT_EQ(rc, 0u);
                 EXPECT_EQ(Entry(key, record), *std::prev(first_not_below));

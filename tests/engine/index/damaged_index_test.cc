@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/index/index_support.h"
+#include "support/result_name.h"
 #include "support/temp_dir.h"
 #include "tools/ix4check/ix4_checker.h"
 
@@ -20,6 +21,7 @@ using kvl_test::IndexRecord;
 using kvl_test::le32;
 using kvl_test::numbered_key;
 using kvl_test::put_le32;
+using kvl_test::Result;
 
 constexpr uint32_t kNode = 512;
 constexpr uint32_t kLen = 14;
@@ -81,7 +83,7 @@ Outcome exercise(IndexControlRecord *ix) {
         k = key(n);
         record = 0;
         rc = KvlIx4EqualKey(ix, k.data(), &record);
-        if (rc != 0 && rc != 8501 && out.lookup == 0) out.lookup = rc;
+        if (rc != 0 && rc != ERR_KEY_NOT_FOUND && out.lookup == 0) out.lookup = rc;
         k = key(n);
         KvlIx4EqualOrGreaterKey(ix, k.data(), &record);
         k = key(n);
@@ -99,25 +101,24 @@ TEST_F(DamagedIndex, NodesThatBreakTheTree) {
         uint32_t forward, backward, lookup;
         const char *reported;
     } cases[] = {
-        {"root child loops back to the root",
-         [](Bytes &f) { put_le32(node_of(f, 3) + 1, 3); }, 8507, 8507, 8507,
-         "reached twice"},
+        {"root child loops back to the root", [](Bytes &f) { put_le32(node_of(f, 3) + 1, 3); },
+         ERR_INDEX_TOO_DEEP, ERR_INDEX_TOO_DEEP, ERR_INDEX_TOO_DEEP, "reached twice"},
         {"leaf child points at its own node",
-         [](Bytes &f) { put_le32(node_of(f, 2) + 1 + 11 * (kLen + 8), 2); }, 8507,
-         8507, 8507, "reached twice"},
-        {"key count above keys per node",
-         [](Bytes &f) { node_of(f, 1)[0] = 24; }, 8512, 8512, 8512, "holds 24 keys"},
-        {"key count 0 in a tree node", [](Bytes &f) { node_of(f, 2)[0] = 0; }, 8512,
-         8512, 8512, "holds 0 keys"},
+         [](Bytes &f) { put_le32(node_of(f, 2) + 1 + 11 * (kLen + 8), 2); }, ERR_INDEX_TOO_DEEP,
+         ERR_INDEX_TOO_DEEP, ERR_INDEX_TOO_DEEP, "reached twice"},
+        {"key count above keys per node", [](Bytes &f) { node_of(f, 1)[0] = 24; }, ERR_BAD_NODE,
+         ERR_BAD_NODE, ERR_BAD_NODE, "holds 24 keys"},
+        {"key count 0 in a tree node", [](Bytes &f) { node_of(f, 2)[0] = 0; }, ERR_BAD_NODE,
+         ERR_BAD_NODE, ERR_BAD_NODE, "holds 0 keys"},
         {"child past the end of the file",
          [](Bytes &f) { put_le32(node_of(f, 3) + 1 + (kLen + 8), 999); }, 38, 38, 38,
          "past the end"},
         {"child beyond the 32-bit file range",
-         [](Bytes &f) { put_le32(node_of(f, 3) + 1, 0x7FFFFFFF); }, 8316, 8316,
-         8316, "past the end"},
+         [](Bytes &f) { put_le32(node_of(f, 3) + 1, 0x7FFFFFFF); }, ERR_FILE_LIMIT, ERR_FILE_LIMIT,
+         ERR_FILE_LIMIT, "past the end"},
         {"keys out of order",
          [](Bytes &f) { std::memcpy(node_of(f, 1) + 5, key(99).data(), kLen); }, 0,
-         8504, 0, "does not sort after"},
+         ERR_TOP_OF_INDEX, 0, "does not sort after"},
     };
     const Bytes base = build(false);
     for (const Case &c : cases) {
@@ -132,10 +133,10 @@ TEST_F(DamagedIndex, NodesThatBreakTheTree) {
         ASSERT_EQ(ix.open(path), 0u);
         const Outcome out = exercise(ix.get());
         if (c.forward) {
-            EXPECT_EQ(out.forward, c.forward);
+            EXPECT_EQ(Result(out.forward), Result(c.forward));
         }
-        EXPECT_EQ(out.backward, c.backward);
-        EXPECT_EQ(out.lookup, c.lookup);
+        EXPECT_EQ(Result(out.backward), Result(c.backward));
+        EXPECT_EQ(Result(out.lookup), Result(c.lookup));
     }
 }
 
@@ -166,7 +167,8 @@ TEST_F(DamagedIndex, FreeListThatLoopsOrLacksItsMarker) {
         ASSERT_EQ(ix.open(path), 0u);
         uint32_t rc = 0;
         for (uint32_t n = 100; rc == 0 && n < 400; ++n) rc = KvlIx4StoreKey(ix.get(), key(n).data(), n);
-        EXPECT_TRUE(rc == 8513u || rc == 38u) << rc;
+        EXPECT_TRUE(rc == ERR_BAD_FREE_LIST || rc == KVL_WIN_HANDLE_EOF)
+            << kvl_test::result_name(rc);
     }
 }
 
@@ -175,13 +177,13 @@ TEST_F(DamagedIndex, HeadersThatAreRefused) {
         const char *what;
         uint32_t offset, value, preset, expected;
     } cases[] = {
-        {"signature", 0, 0x12345678, kNode, 8522},
-        {"node size not allowed", 4, 100, 100, 8534},
-        {"key length 0", 24, 0, kNode, 8523},
-        {"key length 197", 24, 197, kNode, 8523},
-        {"keys per node too many", 28, 200, kNode, 8534},
-        {"keys per node 0", 28, 0, kNode, 8534},
-        {"keys counted without a root", 8, 0, kNode, 8511},
+        {"signature", 0, 0x12345678, kNode, ERR_NOT_INDEX_FILE},
+        {"node size not allowed", 4, 100, 100, ERR_NODE_SIZE},
+        {"key length 0", 24, 0, kNode, ERR_KEY_TOO_LONG},
+        {"key length 197", 24, 197, kNode, ERR_KEY_TOO_LONG},
+        {"keys per node too many", 28, 200, kNode, ERR_NODE_SIZE},
+        {"keys per node 0", 28, 0, kNode, ERR_NODE_SIZE},
+        {"keys counted without a root", 8, 0, kNode, ERR_NO_ROOT},
     };
     const Bytes base = build(false);
     for (const Case &c : cases) {
@@ -191,7 +193,7 @@ TEST_F(DamagedIndex, HeadersThatAreRefused) {
         const std::string path = save(file);
         EXPECT_FALSE(check(path).ok());
         IndexRecord ix(c.preset);
-        EXPECT_EQ(ix.open(path), c.expected);
+        EXPECT_EQ(Result(ix.open(path)), Result(c.expected));
         EXPECT_EQ(ix->os_handle, 0u);
         EXPECT_EQ(ix->header.node_size, c.preset);
         // A refused header cannot be used for tree work even if the caller
@@ -210,12 +212,12 @@ TEST_F(DamagedIndex, RootPastTheEndAndShortFile) {
     ASSERT_EQ(ix.open(path), 0u);
     std::string k(kLen, '\0');
     uint32_t record = 0;
-    EXPECT_EQ(KvlIx4FirstKey(ix.get(), k.data(), &record), 38u);
-    EXPECT_EQ(KvlIx4LastKey(ix.get(), k.data(), &record), 38u);
+    EXPECT_EQ(Result(KvlIx4FirstKey(ix.get(), k.data(), &record)), KVL_WIN_HANDLE_EOF);
+    EXPECT_EQ(Result(KvlIx4LastKey(ix.get(), k.data(), &record)), KVL_WIN_HANDLE_EOF);
 
     file.resize(600);  // shorter than a header
     IndexRecord short_file(kNode);
-    EXPECT_EQ(short_file.open(save(file)), 38u);
+    EXPECT_EQ(Result(short_file.open(save(file))), KVL_WIN_HANDLE_EOF);
     EXPECT_EQ(short_file->os_handle, 0u);
 }
 
@@ -228,10 +230,10 @@ TEST_F(DamagedIndex, DamagedPositionInTheHandle) {
     ASSERT_EQ(KvlIx4EqualKey(ix.get(), k.data(), &record), 0u);
     ix->current_slot = -5;
     ix->position_flags |= KVL_POS_GAP;
-    EXPECT_EQ(KvlIx4PrevKey(ix.get(), k.data(), &record), 8510u);
+    EXPECT_EQ(Result(KvlIx4PrevKey(ix.get(), k.data(), &record)), ERR_BAD_POSITION);
     ASSERT_EQ(KvlIx4EqualKey(ix.get(), k.data(), &record), 0u);
     ix->current_slot = 300;
-    EXPECT_EQ(KvlIx4NextKey(ix.get(), k.data(), &record), 8510u);
+    EXPECT_EQ(Result(KvlIx4NextKey(ix.get(), k.data(), &record)), ERR_BAD_POSITION);
     // The next search starts afresh.
     ASSERT_EQ(KvlIx4EqualKey(ix.get(), k.data(), &record), 0u);
     EXPECT_EQ(record, 5u);
@@ -250,11 +252,11 @@ TEST_F(DamagedIndex, NodesAtTheLockRegionAreNotRead) {
         std::string k = key(20);
         return KvlIx4EqualKey(ix.get(), k.data(), &record);
     };
-    EXPECT_EQ(find(), 8316u);
+    EXPECT_EQ(Result(find()), ERR_FILE_LIMIT);
     ix->lock_offset = 1024 + 3 * kNode + 131072;
     EXPECT_EQ(find(), 0u);
     ix->state |= KVL_STATE_HALVED_BASE;  // the same offset halved
-    EXPECT_EQ(find(), 8316u);
+    EXPECT_EQ(Result(find()), ERR_FILE_LIMIT);
     ix->lock_offset = 2 * (1024 + 3 * kNode + 131072);
     EXPECT_EQ(find(), 0u);
     // A new node would go to node 4: refused before anything is written.
@@ -262,7 +264,7 @@ TEST_F(DamagedIndex, NodesAtTheLockRegionAreNotRead) {
     uint32_t rc = 0;
     uint32_t n = 30;
     for (; rc == 0 && n < 60; ++n) rc = KvlIx4StoreKey(ix.get(), key(n).data(), n);
-    EXPECT_EQ(rc, 8316u);
+    EXPECT_EQ(Result(rc), ERR_FILE_LIMIT);
     EXPECT_EQ(n, 43u);  // node 2 filled up to 23 keys, the 13th key needed node 4
     EXPECT_EQ(ix->header.key_count, 24u + 12u);
     ix->lock_offset = 0;

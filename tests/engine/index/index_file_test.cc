@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/index/index_support.h"
+#include "support/result_name.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -16,6 +17,7 @@ using kvl_test::IndexRecord;
 using kvl_test::le32;
 using kvl_test::numbered_key;
 using kvl_test::read_file;
+using kvl_test::Result;
 
 TEST(IndexCreate, HeaderGeometry) {
     struct Case {
@@ -57,23 +59,26 @@ TEST(IndexCreate, RefusalsInOrder) {
         const char *name;
         uint32_t expected;
     } cases[] = {
-        {"no expression", 512, 4u << 8 | 1, nullptr, KVL_NO_DATA_FILE, path.c_str(), 8396},
-        {"no data link", 512, 4u << 8 | 1, text, nullptr, path.c_str(), 8396},
-        {"no name", 512, 4u << 8 | 1, text, KVL_NO_DATA_FILE, nullptr, 8396},
-        {"key length 0", 512, 1, text, KVL_NO_DATA_FILE, path.c_str(), 8523},
-        {"key length 197", 512, 197u << 8 | 1, text, KVL_NO_DATA_FILE, path.c_str(), 8523},
-        {"key length before node size", 100, 1, text, KVL_NO_DATA_FILE, path.c_str(), 8523},
-        {"node size 1000", 1000, 4u << 8 | 1, text, KVL_NO_DATA_FILE, path.c_str(), 8534},
+        {"no expression", 512, 4u << 8 | 1, nullptr, KVL_NO_DATA_FILE, path.c_str(),
+         ERR_NULL_PARAMETER},
+        {"no data link", 512, 4u << 8 | 1, text, nullptr, path.c_str(), ERR_NULL_PARAMETER},
+        {"no name", 512, 4u << 8 | 1, text, KVL_NO_DATA_FILE, nullptr, ERR_NULL_PARAMETER},
+        {"key length 0", 512, 1, text, KVL_NO_DATA_FILE, path.c_str(), ERR_KEY_TOO_LONG},
+        {"key length 197", 512, 197u << 8 | 1, text, KVL_NO_DATA_FILE, path.c_str(),
+         ERR_KEY_TOO_LONG},
+        {"key length before node size", 100, 1, text, KVL_NO_DATA_FILE, path.c_str(),
+         ERR_KEY_TOO_LONG},
+        {"node size 1000", 1000, 4u << 8 | 1, text, KVL_NO_DATA_FILE, path.c_str(), ERR_NODE_SIZE},
     };
     for (const Case &c : cases) {
-        EXPECT_EQ(KvlIx4CreateFile(c.node_size, c.flags, 850, 1, nullptr, c.expression, c.link,
-                                   c.name, nullptr, 0, nullptr),
-                  c.expected)
+        EXPECT_EQ(Result(KvlIx4CreateFile(c.node_size, c.flags, 850, 1, nullptr, c.expression,
+                                          c.link, c.name, nullptr, 0, nullptr)),
+                  Result(c.expected))
             << c.what;
         EXPECT_FALSE(std::filesystem::exists(path)) << c.what;
     }
     ASSERT_EQ(create_keys_index(path, 512, 4, KVL_SORT_BYTES), 0u);
-    EXPECT_EQ(create_keys_index(path, 512, 4, KVL_SORT_BYTES), 80u);
+    EXPECT_EQ(Result(create_keys_index(path, 512, 4, KVL_SORT_BYTES)), KVL_WIN_FILE_EXISTS);
 }
 
 TEST(IndexCreate, ExpressionCompactedToAtMost380) {
@@ -84,9 +89,9 @@ TEST(IndexCreate, ExpressionCompactedToAtMost380) {
         std::string stored;
     } cases[] = {
         {std::string(380, 'A'), 0, std::string(380, 'A')},
-        {std::string(381, 'A'), 8542, ""},
-        {" \t\n ", 8542, ""},
-        {"", 8542, ""},
+        {std::string(381, 'A'), ERR_EXPR_TEXT, ""},
+        {" \t\n ", ERR_EXPR_TEXT, ""},
+        {"", ERR_EXPR_TEXT, ""},
         {std::string(200, ' ') + std::string(380, 'B') + "\t", 0, std::string(380, 'B')},
         {" A + B\t", 0, "A+B"},
     };
@@ -95,9 +100,9 @@ TEST(IndexCreate, ExpressionCompactedToAtMost380) {
         const std::string path = dir.path("e" + std::to_string(n++) + ".ix4");
         std::vector<char> text(c.text.begin(), c.text.end());
         text.push_back('\0');
-        EXPECT_EQ(KvlIx4CreateFile(512, 4u << 8 | 1, 850, 1, nullptr, text.data(),
-                                   KVL_NO_DATA_FILE, path.c_str(), nullptr, 0, nullptr),
-                  c.expected)
+        EXPECT_EQ(Result(KvlIx4CreateFile(512, 4u << 8 | 1, 850, 1, nullptr, text.data(),
+                                          KVL_NO_DATA_FILE, path.c_str(), nullptr, 0, nullptr)),
+                  Result(c.expected))
             << c.text.size();
         if (c.expected != 0) continue;
         EXPECT_EQ(std::string(text.data()), c.stored);  // compacted in the caller's buffer
@@ -126,32 +131,32 @@ TEST(IndexOpen, RefusalsLeaveTheFileClosed) {
     {
         IndexRecord ix(512);
         ix->header.node_size = 0;
-        EXPECT_EQ(ix.open(path), 8534u);
+        EXPECT_EQ(Result(ix.open(path)), ERR_NODE_SIZE);
         EXPECT_EQ(ix->os_handle, 0u);
         EXPECT_EQ(ix->header.node_size, 0u);
     }
     {
         IndexRecord ix(1024);
-        EXPECT_EQ(ix.open(path), 8534u);
+        EXPECT_EQ(Result(ix.open(path)), ERR_NODE_SIZE);
         EXPECT_EQ(ix->os_handle, 0u);
         EXPECT_EQ(ix->header.node_size, 1024u);  // still what the record was sized for
     }
     {
         IndexRecord ix(512, nullptr);
-        EXPECT_EQ(ix.open(path), 8396u);
+        EXPECT_EQ(Result(ix.open(path)), ERR_NULL_PARAMETER);
     }
     {
         IndexRecord ix(512);
         ASSERT_EQ(ix.open(path), 0u);
-        EXPECT_EQ(KvlIx4OpenFile(ix.get(), 0), 8319u);
+        EXPECT_EQ(Result(KvlIx4OpenFile(ix.get(), 0)), ERR_ALREADY_OPEN);
     }
     std::vector<uint8_t> file = read_file(path);
     file[0] = 'X';
     kvl_test::write_file(path, file);
     IndexRecord ix(512);
-    EXPECT_EQ(ix.open(path), 8522u);
+    EXPECT_EQ(Result(ix.open(path)), ERR_NOT_INDEX_FILE);
     EXPECT_EQ(ix->os_handle, 0u);
-    EXPECT_EQ(ix.open(dir.path("missing.ix4")), 2u);
+    EXPECT_EQ(Result(ix.open(dir.path("missing.ix4"))), KVL_WIN_FILE_NOT_FOUND);
 }
 
 TEST(IndexOpen, InfoReadsTheFirst44Bytes) {
@@ -165,9 +170,10 @@ TEST(IndexOpen, InfoReadsTheFirst44Bytes) {
     EXPECT_EQ(le32(buffer + 24), 20u);
     EXPECT_EQ(le32(buffer + 40), KVL_SORT_BYTES | KVL_IX_DUPLICATES);
     EXPECT_EQ(buffer[44], 0xEE);
-    EXPECT_EQ(KvlIx4InfoFile(path.c_str(), 0, nullptr, nullptr), 8396u);
-    EXPECT_EQ(KvlIx4InfoFile(nullptr, 0, buffer, nullptr), 8396u);
-    EXPECT_EQ(KvlIx4InfoFile(dir.path("none").c_str(), 0, buffer, nullptr), 2u);
+    EXPECT_EQ(Result(KvlIx4InfoFile(path.c_str(), 0, nullptr, nullptr)), ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlIx4InfoFile(nullptr, 0, buffer, nullptr)), ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlIx4InfoFile(dir.path("none").c_str(), 0, buffer, nullptr)),
+              KVL_WIN_FILE_NOT_FOUND);
 }
 
 TEST(IndexFlush, ChangesPendingUntilFlushed) {
@@ -185,14 +191,14 @@ TEST(IndexFlush, ChangesPendingUntilFlushed) {
     EXPECT_EQ(file[152] & 1, 1);         // on disk at once
     EXPECT_EQ(le32(&file[12]), 1u);      // with the tree as it was then
     EXPECT_EQ(le32(&file[148]), 0u);     // not a flush
-    EXPECT_EQ(KvlIx4ReadHeader(writer.get()), 8307u);
+    EXPECT_EQ(Result(KvlIx4ReadHeader(writer.get())), ERR_HEADER_DIRTY);
 
     ASSERT_EQ(KvlIx4StoreKey(writer.get(), "BBBBBBBB", 2), 0u);
     EXPECT_EQ(le32(&read_file(path)[12]), 1u);  // only the first change writes
 
     {  // another opener sees the pending bit but can use the index
         IndexRecord reader(512);
-        EXPECT_EQ(reader.open(path), 8318u);
+        EXPECT_EQ(Result(reader.open(path)), ERR_INCOMPLETE_WRITE);
         EXPECT_NE(reader->os_handle, 0u);
         char key[8];
         uint32_t record = 0;
@@ -211,7 +217,7 @@ TEST(IndexFlush, ChangesPendingUntilFlushed) {
 
     ASSERT_EQ(KvlIx4CloseFile(writer.get()), 0u);
     EXPECT_EQ(writer->os_handle, 0u);
-    EXPECT_EQ(KvlIx4FlushHeader(writer.get()), 8305u);
+    EXPECT_EQ(Result(KvlIx4FlushHeader(writer.get())), ERR_BAD_FILE_HANDLE);
     IndexRecord again(512);
     EXPECT_EQ(again.open(path), 0u);
     EXPECT_EQ(again->header.key_count, 2u);
@@ -223,11 +229,11 @@ TEST(IndexFlush, ReadOnlyRefusesChanges) {
     ASSERT_EQ(create_keys_index(path, 512, 8, KVL_SORT_BYTES), 0u);
     IndexRecord ix(512);
     ASSERT_EQ(ix.open(path, KVL_STATE_READ_ONLY), 0u);
-    EXPECT_EQ(KvlIx4StoreKey(ix.get(), "AAAAAAAA", 1), 8317u);
-    EXPECT_EQ(KvlIx4DeleteKey(ix.get(), "AAAAAAAA", 1), 8317u);
-    EXPECT_EQ(KvlIx4ZapHeader(ix.get()), 8317u);
+    EXPECT_EQ(Result(KvlIx4StoreKey(ix.get(), "AAAAAAAA", 1)), ERR_READ_ONLY);
+    EXPECT_EQ(Result(KvlIx4DeleteKey(ix.get(), "AAAAAAAA", 1)), ERR_READ_ONLY);
+    EXPECT_EQ(Result(KvlIx4ZapHeader(ix.get())), ERR_READ_ONLY);
     ix->state |= KVL_STATE_CHANGED;
-    EXPECT_EQ(KvlIx4FlushHeader(ix.get()), 8317u);
+    EXPECT_EQ(Result(KvlIx4FlushHeader(ix.get())), ERR_READ_ONLY);
     ix->state &= ~KVL_STATE_CHANGED;
 }
 
@@ -250,7 +256,7 @@ TEST(IndexZap, EmptiesToTheHeaderAndStartsAtNodeOne) {
     EXPECT_EQ(std::string(ix->header.expression), "KEY");
     char key[14];
     uint32_t record = 0;
-    EXPECT_EQ(KvlIx4FirstKey(ix.get(), key, &record), 8505u);
+    EXPECT_EQ(Result(KvlIx4FirstKey(ix.get(), key, &record)), ERR_EMPTY_INDEX);
     ASSERT_EQ(KvlIx4StoreKey(ix.get(), numbered_key(7, 14).data(), 7), 0u);
     EXPECT_EQ(ix->header.root, 1u);
     EXPECT_EQ(ix->header.next_node, 2u);
@@ -268,8 +274,9 @@ TEST(IndexCopy, IndexWithoutDataFileCarriesItsKeyLength) {
     ASSERT_EQ(ix.open(path), 0u);
     ASSERT_EQ(KvlIx4StoreKey(ix.get(), std::string(33, 'q').data(), 5), 0u);
     ASSERT_EQ(KvlIx4CopyHeader(ix.get(), dir.path("copy.ix4").c_str()), 0u);
-    EXPECT_EQ(KvlIx4CopyHeader(ix.get(), dir.path("copy.ix4").c_str()), 80u);
-    EXPECT_EQ(KvlIx4CopyHeader(ix.get(), nullptr), 8396u);
+    EXPECT_EQ(Result(KvlIx4CopyHeader(ix.get(), dir.path("copy.ix4").c_str())),
+              KVL_WIN_FILE_EXISTS);
+    EXPECT_EQ(Result(KvlIx4CopyHeader(ix.get(), nullptr)), ERR_NULL_PARAMETER);
 
     const std::vector<uint8_t> copy = read_file(dir.path("copy.ix4"));
     ASSERT_EQ(copy.size(), 1024u);
@@ -297,14 +304,15 @@ TEST(IndexClosed, CallsOnAClosedRecordTouchNoFile) {
     ASSERT_EQ(ix->os_handle, 0u);
     char key[8];
     uint32_t record = 0;
-    EXPECT_EQ(KvlIx4StoreKey(ix.get(), "BBBBBBBB", 2), 8306u);
-    EXPECT_EQ(KvlIx4DeleteKey(ix.get(), "AAAAAAAA", 1), 8306u);
-    EXPECT_EQ(KvlIx4FirstKey(ix.get(), key, &record), 8306u);
-    EXPECT_EQ(KvlIx4ZapHeader(ix.get()), 8306u);
-    EXPECT_EQ(KvlIx4ReadHeader(ix.get()), 8307u);  // the failed store marked it changed
-    EXPECT_EQ(KvlIx4FlushHeader(ix.get()), 8305u);
+    EXPECT_EQ(Result(KvlIx4StoreKey(ix.get(), "BBBBBBBB", 2)), ERR_FILE_NOT_OPEN);
+    EXPECT_EQ(Result(KvlIx4DeleteKey(ix.get(), "AAAAAAAA", 1)), ERR_FILE_NOT_OPEN);
+    EXPECT_EQ(Result(KvlIx4FirstKey(ix.get(), key, &record)), ERR_FILE_NOT_OPEN);
+    EXPECT_EQ(Result(KvlIx4ZapHeader(ix.get())), ERR_FILE_NOT_OPEN);
+    // The failed store marked the header changed.
+    EXPECT_EQ(Result(KvlIx4ReadHeader(ix.get())), ERR_HEADER_DIRTY);
+    EXPECT_EQ(Result(KvlIx4FlushHeader(ix.get())), ERR_BAD_FILE_HANDLE);
     ix->state &= ~KVL_STATE_CHANGED;
-    EXPECT_EQ(KvlIx4ReadHeader(ix.get()), 8306u);
+    EXPECT_EQ(Result(KvlIx4ReadHeader(ix.get())), ERR_FILE_NOT_OPEN);
     EXPECT_EQ(le32(&read_file(path)[12]), 1u);
 }
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
 
 namespace kvl_test {
 
@@ -26,19 +26,14 @@ inline uint32_t create_keys_index(const std::string &path, uint32_t node_size,
                             nullptr);
 }
 
-// A zero-filled index control record for one node size; closes the index
-// when it goes if it is still open.
+// An index control record for one node size; closes the index when it
+// goes if it is still open.
 class IndexRecord {
 public:
     explicit IndexRecord(uint32_t node_size, DataControlRecord *link = KVL_NO_DATA_FILE)
-        : storage_(KVL_INDEX_CONTROL_SIZE(node_size), 0) {
-        ix_ = reinterpret_cast<IndexControlRecord *>(storage_.data());
-        ix_->header.node_size = node_size;
+        : control_(node_size), ix_(control_.get()) {
         ix_->data_link = link;
         ix_->open_mode = 2;
-    }
-    ~IndexRecord() {
-        if (ix_->os_handle) KvlIx4CloseFile(ix_);
     }
     IndexRecord(const IndexRecord &) = delete;
     IndexRecord &operator=(const IndexRecord &) = delete;
@@ -53,9 +48,9 @@ public:
     const std::string &path() const { return path_; }
 
 private:
-    std::vector<uint8_t> storage_;
-    IndexControlRecord *ix_;
     std::string path_;
+    korval32::IndexControl control_;
+    IndexControlRecord *ix_;
 };
 
 // A key of key_length bytes that sorts as n does under sort function 1:

@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
+#include "support/result_name.h"
 
 namespace {
+
+using kvl_test::Result;
 
 using namespace std::string_literals;
 
@@ -25,10 +28,9 @@ class CompareHandle {
 public:
     CompareHandle(uint32_t sort, uint32_t key_length, std::vector<Seg> segments = {},
                   bool duplicates = false)
-        : storage_(KVL_INDEX_CONTROL_SIZE(512), 0) {
-        ix_ = reinterpret_cast<IndexControlRecord *>(storage_.data());
+        : control_(512) {
+        ix_ = control_.get();
         IndexHeader &h = ix_->header;
-        h.node_size = 512;
         h.key_length = key_length;
         h.flags = sort | (duplicates ? KVL_IX_DUPLICATES : 0);
         h.segment_count = uint32_t(segments.size());
@@ -46,7 +48,7 @@ public:
     }
 
 private:
-    std::vector<uint8_t> storage_;
+    korval32::IndexControl control_;
     IndexControlRecord *ix_;
 };
 
@@ -210,14 +212,19 @@ int32_t by_length_of_text(IndexHandle, const void *a, const void *b, void *, uin
 TEST(KeyCompare, CustomAndUnknownSortFunctions) {
     CompareHandle custom(0x20, 4);
     EXPECT_EQ(KvlFuncIx4SortCmp(custom.get(), "aa", "b", nullptr, 0), 0);  // none installed
-    EXPECT_EQ(KvlFuncIx4SortCmp(custom.get(), nullptr, nullptr, nullptr, 0), 8538);
+    EXPECT_EQ(Result(KvlFuncIx4SortCmp(custom.get(), nullptr, nullptr, nullptr, 0)),
+              ERR_SORT_FUNCTION);
     custom->custom_compare = by_length_of_text;
     EXPECT_GT(KvlFuncIx4SortCmp(custom.get(), "aa", "b", nullptr, 0), 0);
     for (uint32_t sort : {0u, 10u, 0x1Fu}) {
         CompareHandle unknown(sort, 4);
-        EXPECT_EQ(KvlFuncIx4SortCmp(unknown.get(), "aaaa", "bbbb", nullptr, 0), 8538) << sort;
+        EXPECT_EQ(Result(KvlFuncIx4SortCmp(unknown.get(), "aaaa", "bbbb", nullptr, 0)),
+                  ERR_SORT_FUNCTION)
+            << sort;
         std::string out(8, '\0');
-        EXPECT_EQ(KvlFuncIx4SortCmp(unknown.get(), nullptr, nullptr, out.data(), 0), 8538) << sort;
+        EXPECT_EQ(Result(KvlFuncIx4SortCmp(unknown.get(), nullptr, nullptr, out.data(), 0)),
+                  ERR_SORT_FUNCTION)
+            << sort;
     }
 }
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "engine/data/data_test_util.h"
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
 
 namespace kvl_test {
 
@@ -46,34 +46,32 @@ inline Person numbered_person(uint32_t n) {
     return {id, name, city, code, amount};
 }
 
-// A zero-filled index control record, closed when it goes.
+// An index control record, closed when it goes (read-only or not, as the
+// data file's DataFile does).
 class IndexHandleBox {
 public:
     IndexHandleBox(const std::string &path, DataControlRecord *data,
                    const FileLayerTable *layer)
-        : path_(path), storage_((KVL_INDEX_CONTROL_SIZE(kMultiNodeSize) + 7) / 8, 0) {
-        get()->header.node_size = kMultiNodeSize;
+        : path_(path), control_(kMultiNodeSize) {
         get()->data_link = data;
         get()->file_name = path_.c_str();
         get()->open_mode = 0x42;
         get()->file_layer = layer;
     }
     ~IndexHandleBox() {
-        if (get()->os_handle) {
-            get()->state &= ~KVL_STATE_READ_ONLY;
-            KvlIx4CloseFile(get());
-        }
+        if (control_.is_open()) get()->state &= ~KVL_STATE_READ_ONLY;
+        control_.close();
     }
     IndexHandleBox(const IndexHandleBox &) = delete;
     IndexHandleBox &operator=(const IndexHandleBox &) = delete;
 
-    IndexControlRecord *get() { return reinterpret_cast<IndexControlRecord *>(storage_.data()); }
+    IndexControlRecord *get() { return control_.get(); }
     IndexControlRecord *operator->() { return get(); }
     const std::string &path() const { return path_; }
 
 private:
     std::string path_;
-    std::vector<uint64_t> storage_;
+    korval32::IndexControl control_;
 };
 
 struct IndexSpec {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/index/record_index_support.h"
+#include "support/result_name.h"
 #include "support/temp_dir.h"
 #include "tools/ix4check/ix4_checker.h"
 
@@ -17,6 +18,7 @@ using kvl_test::kRecordLength;
 using kvl_test::name_key;
 using kvl_test::name_record;
 using kvl_test::NamesIndex;
+using kvl_test::Result;
 
 using GetCall = uint32_t (*)(IndexHandle, void *, uint32_t *, void *);
 
@@ -81,16 +83,16 @@ TEST_F(RecordCalls, EachCallReadsTheRecordOfItsKey) {
         {"first", KvlIx4GetFirst, "", 0, "ALPHA", 2},
         {"last", KvlIx4GetLast, "", 0, "ZULU", 3},
         {"equal", KvlIx4GetEqual, "KILO", 0, "KILO", 4},
-        {"equal, absent", KvlIx4GetEqual, "LIMA", 8501, "", 0},
+        {"equal, absent", KvlIx4GetEqual, "LIMA", ERR_KEY_NOT_FOUND, "", 0},
         {"equal or greater", KvlIx4GetEqualOrGreater, "LIMA", 0, "MIKE", 1},
         {"equal or greater, equal", KvlIx4GetEqualOrGreater, "DELTA", 0, "DELTA", 5},
-        {"equal or greater, none", KvlIx4GetEqualOrGreater, "ZZ", 8503, "", 0},
+        {"equal or greater, none", KvlIx4GetEqualOrGreater, "ZZ", ERR_END_OF_INDEX, "", 0},
         {"equal or lesser", KvlIx4GetEqualOrLesser, "LIMA", 0, "KILO", 4},
-        {"equal or lesser, none", KvlIx4GetEqualOrLesser, "AA", 8504, "", 0},
+        {"equal or lesser, none", KvlIx4GetEqualOrLesser, "AA", ERR_TOP_OF_INDEX, "", 0},
     };
     for (const Case &c : cases) {
         const Got got = get(c.call, ix, c.from);
-        EXPECT_EQ(got.rc, c.rc) << c.what;
+        EXPECT_EQ(Result(got.rc), Result(c.rc)) << c.what;
         EXPECT_EQ(got.name, c.name) << c.what;
         if (c.rc == 0) {
             EXPECT_EQ(got.record_number, c.record) << c.what;
@@ -106,21 +108,22 @@ TEST_F(RecordCalls, EachCallReadsTheRecordOfItsKey) {
 }
 
 TEST_F(RecordCalls, EmptyIndexAndBadLinks) {
-    EXPECT_EQ(get(KvlIx4GetLast, *names_).rc, 8508u);
-    EXPECT_EQ(get(KvlIx4GetFirst, *names_).rc, 8505u);
+    EXPECT_EQ(Result(get(KvlIx4GetLast, *names_).rc), ERR_NO_NODE);
+    EXPECT_EQ(Result(get(KvlIx4GetFirst, *names_).rc), ERR_EMPTY_INDEX);
     std::string key(kNameLength, ' ');
     std::vector<uint8_t> record(kRecordLength);
     uint32_t number = 0;
     IndexControlRecord *ix = names_->index();
-    EXPECT_EQ(KvlIx4GetFirst(ix, key.data(), &number, nullptr), 8396u);
-    EXPECT_EQ(KvlIx4GetFirst(nullptr, key.data(), &number, record.data()), 8396u);
+    EXPECT_EQ(Result(KvlIx4GetFirst(ix, key.data(), &number, nullptr)), ERR_NULL_PARAMETER);
+    EXPECT_EQ(Result(KvlIx4GetFirst(nullptr, key.data(), &number, record.data())),
+              ERR_NULL_PARAMETER);
     DataControlRecord *link = ix->data_link;
     ix->data_link = nullptr;
-    EXPECT_EQ(KvlIx4GetNext(ix, key.data(), &number, record.data()), 8320u);
-    EXPECT_EQ(KvlIx4KeyForRecord(ix, key.data(), 0, record.data()), 8396u);
+    EXPECT_EQ(Result(KvlIx4GetNext(ix, key.data(), &number, record.data())), ERR_NO_DATA_LINK);
+    EXPECT_EQ(Result(KvlIx4KeyForRecord(ix, key.data(), 0, record.data())), ERR_NULL_PARAMETER);
     ix->data_link = KVL_NO_DATA_FILE;
-    EXPECT_EQ(KvlIx4GetPrev(ix, key.data(), &number, record.data()), 8601u);
-    EXPECT_EQ(KvlIx4KeyForRecord(ix, key.data(), 0, record.data()), 8601u);
+    EXPECT_EQ(Result(KvlIx4GetPrev(ix, key.data(), &number, record.data())), ERR_DATA_LINK_INVALID);
+    EXPECT_EQ(Result(KvlIx4KeyForRecord(ix, key.data(), 0, record.data())), ERR_DATA_LINK_INVALID);
     ix->data_link = link;
 }
 
@@ -136,16 +139,16 @@ TEST_F(RecordCalls, DeletedRecordsAreSkippedInTheCallsDirection) {
     } cases[] = {
         {"first skips forward", KvlIx4GetFirst, "", 0, "BRAVO"},
         {"last skips backward", KvlIx4GetLast, "", 0, "DELTA"},
-        {"equal on a deleted record", KvlIx4GetEqual, "CHARLIE", 8501, ""},
+        {"equal on a deleted record", KvlIx4GetEqual, "CHARLIE", ERR_KEY_NOT_FOUND, ""},
         {"equal on a live record", KvlIx4GetEqual, "DELTA", 0, "DELTA"},
         {"equal or greater skips forward", KvlIx4GetEqualOrGreater, "CHARLIE", 0, "DELTA"},
         {"equal or lesser skips backward", KvlIx4GetEqualOrLesser, "CHARLIE", 0, "BRAVO"},
-        {"equal or greater runs off the end", KvlIx4GetEqualOrGreater, "E", 8503, ""},
-        {"equal or lesser runs off the front", KvlIx4GetEqualOrLesser, "B", 8504, ""},
+        {"equal or greater runs off the end", KvlIx4GetEqualOrGreater, "E", ERR_END_OF_INDEX, ""},
+        {"equal or lesser runs off the front", KvlIx4GetEqualOrLesser, "B", ERR_TOP_OF_INDEX, ""},
     };
     for (const Case &c : cases) {
         const Got got = get(c.call, ix, c.from);
-        EXPECT_EQ(got.rc, c.rc) << c.what;
+        EXPECT_EQ(Result(got.rc), Result(c.rc)) << c.what;
         EXPECT_EQ(got.name, c.name) << c.what;
     }
     std::vector<std::string> forward;
@@ -171,11 +174,11 @@ TEST_F(RecordCalls, KeyForRecordBuildsAndFinds) {
     EXPECT_EQ(KvlIx4KeyForRecord(ix, key.data(), 3, record.data()), 0u);
     EXPECT_EQ(ix->current_record, 4u);
     record = name_record("GOLF", 1);
-    EXPECT_EQ(KvlIx4KeyForRecord(ix, key.data(), 4, record.data()), 8501u);
+    EXPECT_EQ(Result(KvlIx4KeyForRecord(ix, key.data(), 4, record.data())), ERR_KEY_NOT_FOUND);
 
     ix->tag_filter = '*';
     record = name_record("ECHO", 1, '*');
-    EXPECT_EQ(KvlIx4KeyForRecord(ix, key.data(), 0, record.data()), 8610u);
+    EXPECT_EQ(Result(KvlIx4KeyForRecord(ix, key.data(), 0, record.data())), ERR_RECORD_FILTERED);
     EXPECT_EQ(KvlIx4KeyForRecord(ix, key.data(), 5, record.data()), 0u);  // filtered, still found
 }
 
@@ -191,7 +194,8 @@ TEST_F(RecordCalls, InsertAddsRecordAndKeyOrNeither) {
 
     // A key already there: the appended record is taken back.
     state = 77;
-    EXPECT_EQ(KvlIx4Insert(ix.index(), key.data(), &number, record.data(), &state), 8502u);
+    EXPECT_EQ(Result(KvlIx4Insert(ix.index(), key.data(), &number, record.data(), &state)),
+              ERR_KEY_FOUND);
     EXPECT_EQ(state, 0u);
     EXPECT_EQ(ix.data()->header.record_count, 1u);
     EXPECT_EQ(number, 1u);  // untouched
@@ -199,21 +203,26 @@ TEST_F(RecordCalls, InsertAddsRecordAndKeyOrNeither) {
     // A record the tag filter excludes has no key: nothing is kept.
     ix.index()->tag_filter = '*';
     std::vector<uint8_t> deleted = name_record("PAPA", 3, '*');
-    EXPECT_EQ(KvlIx4Insert(ix.index(), key.data(), &number, deleted.data(), &state), 8610u);
+    EXPECT_EQ(Result(KvlIx4Insert(ix.index(), key.data(), &number, deleted.data(), &state)),
+              ERR_RECORD_FILTERED);
     EXPECT_EQ(ix.data()->header.record_count, 1u);
 
-    EXPECT_EQ(KvlIx4Insert(ix.index(), key.data(), &number, record.data(), nullptr), 8396u);
+    EXPECT_EQ(Result(KvlIx4Insert(ix.index(), key.data(), &number, record.data(), nullptr)),
+              ERR_NULL_PARAMETER);
     IndexControlRecord *index = ix.index();
     DataControlRecord *link = index->data_link;
-    for (auto [bad, rc] : {std::pair{(DataControlRecord *)nullptr, 8320u}, std::pair{KVL_NO_DATA_FILE, 8601u}}) {
+    for (auto [bad, rc] : {std::pair{(DataControlRecord *)nullptr, ERR_NO_DATA_LINK},
+                           std::pair{KVL_NO_DATA_FILE, ERR_DATA_LINK_INVALID}}) {
         index->data_link = bad;
         state = 77;
-        EXPECT_EQ(KvlIx4Insert(index, key.data(), &number, record.data(), &state), rc);
+        EXPECT_EQ(Result(KvlIx4Insert(index, key.data(), &number, record.data(), &state)),
+                  Result(rc));
         EXPECT_EQ(state, 0u);
     }
     index->data_link = link;
     link->state |= KVL_STATE_READ_ONLY;
-    EXPECT_EQ(KvlIx4Insert(index, key.data(), &number, record.data(), &state), 8317u);
+    EXPECT_EQ(Result(KvlIx4Insert(index, key.data(), &number, record.data(), &state)),
+              ERR_READ_ONLY);
     link->state &= ~KVL_STATE_READ_ONLY;
     EXPECT_TRUE(check(ix, '*').ok()) << check(ix, '*').text();
 }
@@ -260,10 +269,10 @@ TEST_F(RecordCalls, UpdateMovesTheKeyAndUndoesFailures) {
     EXPECT_EQ(state, 3u);
     EXPECT_EQ(key, name_key("ZEBRA"));
     EXPECT_EQ(found("ZEBRA"), 2u);
-    EXPECT_EQ(get(KvlIx4GetEqual, ix, "BRAVO").rc, 8501u);
+    EXPECT_EQ(Result(get(KvlIx4GetEqual, ix, "BRAVO").rc), ERR_KEY_NOT_FOUND);
 
     // A new key that is taken: the old key goes back, the record stays.
-    EXPECT_EQ(update(2, name_record("ALPHA", 9), 0, &state), 8502u);
+    EXPECT_EQ(Result(update(2, name_record("ALPHA", 9), 0, &state)), ERR_KEY_FOUND);
     EXPECT_EQ(state, 16u);
     EXPECT_EQ(found("ZEBRA"), 2u);
     EXPECT_EQ(found("ALPHA"), 1u);
@@ -286,7 +295,7 @@ TEST_F(RecordCalls, UpdateMovesTheKeyAndUndoesFailures) {
     EXPECT_EQ(update(3, name_record("XRAY", 1), 0, &state), 7777u);
     EXPECT_EQ(state, 17u);
     EXPECT_EQ(found("CHARLIE"), 3u);
-    EXPECT_EQ(get(KvlIx4GetEqual, ix, "XRAY").rc, 8501u);
+    EXPECT_EQ(Result(get(KvlIx4GetEqual, ix, "XRAY").rc), ERR_KEY_NOT_FOUND);
     EXPECT_EQ(update(3, name_record("CHARLIE", 5), 0, &state), 7777u);  // same key
     EXPECT_EQ(state, 17u);
     // An append the callback refuses: nothing added.
@@ -295,10 +304,10 @@ TEST_F(RecordCalls, UpdateMovesTheKeyAndUndoesFailures) {
     EXPECT_EQ(ix.data()->header.record_count, 3u);
     ix.data()->record_callback = nullptr;
 
-    EXPECT_EQ(update(9, name_record("X", 1), 0, &state), 8609u);
-    EXPECT_EQ(KvlIx4Update(index, key.data(), 1, nullptr, &state), 8396u);
+    EXPECT_EQ(Result(update(9, name_record("X", 1), 0, &state)), ERR_BAD_RECORD_NUMBER);
+    EXPECT_EQ(Result(KvlIx4Update(index, key.data(), 1, nullptr, &state)), ERR_NULL_PARAMETER);
     ix.index()->state |= KVL_STATE_READ_ONLY;
-    EXPECT_EQ(update(1, name_record("X", 1), 0, &state), 8317u);
+    EXPECT_EQ(Result(update(1, name_record("X", 1), 0, &state)), ERR_READ_ONLY);
     ix.index()->state &= ~KVL_STATE_READ_ONLY;
     EXPECT_TRUE(check(ix).ok()) << check(ix).text();
 }

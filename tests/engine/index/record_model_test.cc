@@ -11,6 +11,7 @@
 #include <string>
 
 #include "engine/index/record_index_support.h"
+#include "support/result_name.h"
 #include "support/temp_dir.h"
 #include "tools/ix4check/ix4_checker.h"
 
@@ -20,6 +21,7 @@ using kvl_test::kNameLength;
 using kvl_test::kRecordLength;
 using kvl_test::name_key;
 using kvl_test::name_record;
+using kvl_test::Result;
 
 struct Row {
     std::string name;
@@ -80,7 +82,7 @@ protected:
         uint32_t number = 0, state = 99;
         const uint32_t rc = KvlIx4Insert(index(), key.data(), &number, record.data(), &state);
         if (!duplicates() && name_taken(name, 0)) {
-            ASSERT_EQ(rc, 8502u);
+            ASSERT_EQ(Result(rc), ERR_KEY_FOUND);
             ASSERT_EQ(state, 0u);
             ++refused_;
             ASSERT_EQ(names_->data()->header.record_count, rows_.size());
@@ -120,7 +122,7 @@ protected:
             ASSERT_EQ(state, 1u);
             row.num = num;
         } else if (!duplicates() && name_taken(name, number)) {
-            ASSERT_EQ(rc, 8502u);
+            ASSERT_EQ(Result(rc), ERR_KEY_FOUND);
             ASSERT_EQ(state, 16u);
             ++refused_;
         } else {
@@ -156,7 +158,7 @@ protected:
             ASSERT_EQ(number, it->second);
             ASSERT_EQ(record, name_record(rows_[number].name, rows_[number].num));
         }
-        ASSERT_EQ(rc, keys_.empty() ? 8505u : 8503u);
+        ASSERT_EQ(Result(rc), keys_.empty() ? ERR_EMPTY_INDEX : ERR_END_OF_INDEX);
         ASSERT_EQ(it, keys_.end());
 
         ASSERT_EQ(KvlIx4FlushHeader(index()), 0u);

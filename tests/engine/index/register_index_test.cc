@@ -3,7 +3,6 @@
 // records with KvlIx4Insert, search from a date with GetEqualOrGreater and
 // GetNext, find the highest key with GetLast.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -15,6 +14,8 @@
 
 #include "engine/data/data_test_util.h"
 #include "engine/index/index_support.h"
+#include "engine/korval32_control.h"
+#include "support/result_name.h"
 #include "support/temp_dir.h"
 #include "tools/ix4check/ix4_checker.h"
 
@@ -23,6 +24,7 @@ namespace {
 using kvl_test::DataFile;
 using kvl_test::IndexRecord;
 using kvl_test::le32;
+using kvl_test::Result;
 
 constexpr uint32_t kRecord = 124;
 
@@ -91,21 +93,22 @@ TEST_F(RegisterIndex, CreateCompilesTheExpressionIntoTheHeader) {
 
 TEST_F(RegisterIndex, CreateRefusalsWithADataFile) {
     const uint32_t allocated = KvlGetVar(-1, nullptr), freed = KvlGetVar(-2, nullptr);
-    EXPECT_EQ(create("bad.ix4", "NOFIELD"), 8544u);
-    EXPECT_EQ(create("bad.ix4", "SUBSTR(NAME,1,40)"), 8547u);
+    EXPECT_EQ(Result(create("bad.ix4", "NOFIELD")), ERR_EXPR_UNKNOWN_NAME);
+    EXPECT_EQ(Result(create("bad.ix4", "SUBSTR(NAME,1,40)")), ERR_EXPR_RANGE);
     EXPECT_EQ(KvlGetVar(-1, nullptr) - allocated, KvlGetVar(-2, nullptr) - freed);
     EXPECT_FALSE(std::filesystem::exists(dir_.path("bad.ix4")));
 
-    std::vector<uint8_t> not_data(KVL_DATA_CONTROL_SIZE(8), 0);
-    auto *fake = reinterpret_cast<DataControlRecord *>(not_data.data());
+    korval32::DataControl not_data(8);
+    DataControlRecord *fake = not_data.get();
     char text[] = "NAME";
-    EXPECT_EQ(KvlIx4CreateFile(512, 2, 850, 1, nullptr, text, fake, dir_.path("x.ix4").c_str(),
-                               nullptr, 0, nullptr),
-              8306u);
+    EXPECT_EQ(Result(KvlIx4CreateFile(512, 2, 850, 1, nullptr, text, fake,
+                                      dir_.path("x.ix4").c_str(), nullptr, 0, nullptr)),
+              ERR_FILE_NOT_OPEN);
     fake->os_handle = data_->rec()->os_handle;
-    EXPECT_EQ(KvlIx4CreateFile(512, 2, 850, 1, nullptr, text, fake, dir_.path("x.ix4").c_str(),
-                               nullptr, 0, nullptr),
-              8308u);
+    EXPECT_EQ(Result(KvlIx4CreateFile(512, 2, 850, 1, nullptr, text, fake,
+                                      dir_.path("x.ix4").c_str(), nullptr, 0, nullptr)),
+              ERR_WRONG_FILE_KIND);
+    fake->os_handle = 0;  // borrowed: the data file's own record closes it
 }
 
 TEST_F(RegisterIndex, DateSearchAsTheProgramRunsIt) {
@@ -148,7 +151,7 @@ TEST_F(RegisterIndex, DateSearchAsTheProgramRunsIt) {
     for (rc = KvlIx4GetFirst(by_name->get(), key, &number, record.data()); rc == 0;
          rc = KvlIx4GetNext(by_name->get(), key, &number, record.data()))
         found.push_back(number);
-    EXPECT_EQ(rc, 8503u);
+    EXPECT_EQ(Result(rc), ERR_END_OF_INDEX);
     EXPECT_EQ(found, (std::vector<uint32_t>{1, 3, 5, 2}));
 
     // The indexes agree with the records, once the deleted record is

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/korval32.h"
+#include "engine/korval32_control.h"
 #include "support/temp_dir.h"
 #include "tools/ix4check/ix4_checker.h"
 
@@ -40,11 +40,8 @@ public:
         }
         EXPECT_EQ(KvlDataCreateFile(3, 3, fields, path.c_str(), 0, nullptr), 0u);
         path_ = path;
-        storage_.resize(KVL_DATA_CONTROL_SIZE(3) / 8 + 1);
-        data_ = reinterpret_cast<DataControlRecord *>(storage_.data());
         data_->file_name = path_.c_str();
         data_->open_mode = 0x200042;
-        data_->field_count = 3;
         EXPECT_EQ(KvlDataOpenFile(data_, 0), 0u);
         for (size_t i = 0; i < names.size(); ++i) {
             char record[kRecordLength];
@@ -58,13 +55,12 @@ public:
         }
         EXPECT_EQ(KvlDataFlushHeader(data_), 0u);
     }
-    ~DataFile() { KvlDataCloseFile(data_); }
     DataControlRecord *handle() { return data_; }
 
 private:
     std::string path_;
-    std::vector<uint64_t> storage_;
-    DataControlRecord *data_ = nullptr;
+    korval32::DataControl control_{3};
+    DataControlRecord *data_ = control_.get();
 };
 
 // An index over the data file, created and opened.
@@ -77,15 +73,11 @@ public:
                                    path.c_str(), nullptr, 0, nullptr),
                   0u);
         path_ = path;
-        storage_.resize(KVL_INDEX_CONTROL_SIZE(kNodeSize) / 8 + 1);
-        index_ = reinterpret_cast<IndexControlRecord *>(storage_.data());
         index_->file_name = path_.c_str();
         index_->open_mode = 0x200042;
         index_->data_link = data;
-        index_->header.node_size = kNodeSize;
         EXPECT_EQ(KvlIx4OpenFile(index_, 0), 0u);
     }
-    ~Index() { KvlIx4CloseFile(index_); }
     IndexControlRecord *handle() { return index_; }
 
     // Every key and record number, first to last.
@@ -104,8 +96,8 @@ public:
 
 private:
     std::string path_;
-    std::vector<uint64_t> storage_;
-    IndexControlRecord *index_ = nullptr;
+    korval32::IndexControl control_{kNodeSize};
+    IndexControlRecord *index_ = control_.get();
 };
 
 std::vector<std::string> random_names(size_t count, uint32_t seed, int alphabet = 26) {
@@ -295,7 +287,7 @@ TEST(Reindex, EdgeCases) {
         EXPECT_EQ(index.walk(), expected_keys(names, deleted));
         expect_valid(dir.path("t.ix4"), dir.path("t.dbf"), '*');
     }
-    {  // Equal keys in a unique index: 8502 with the key and one of the records.
+    {  // Equal keys in a unique index: ERR_KEY_FOUND with the key and one of the records.
         DataFile data(dir.path("u.dbf"), {"SMITH", "JONES", "SMITH", "BROWN"});
         Index index(dir.path("u.ix4"), data.handle(), "NAME");
         char key[KVL_MAX_KEY_LENGTH + 1];
@@ -416,11 +408,10 @@ TEST(Reindex, RecordsShorterThanEntries) {
     field.length = 20;
     std::string path = dir.path("w.dbf");
     ASSERT_EQ(KvlDataCreateFile(3, 1, &field, path.c_str(), 0, nullptr), 0u);
-    std::vector<uint64_t> storage(KVL_DATA_CONTROL_SIZE(1) / 8 + 1);
-    auto *data = reinterpret_cast<DataControlRecord *>(storage.data());
+    korval32::DataControl control(1);
+    DataControlRecord *data = control.get();
     data->file_name = path.c_str();
     data->open_mode = 0x200042;
-    data->field_count = 1;
     ASSERT_EQ(KvlDataOpenFile(data, 0), 0u);
     auto words = random_names(10000, 21);
     std::vector<std::string> expected;

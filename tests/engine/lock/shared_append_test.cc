@@ -138,7 +138,8 @@ TEST(SharedAppend, WritersAndReadersInSeveralProcesses) {
         readers.push_back(std::make_unique<ChildProcess>(
             [&](Channel &parent) { return reader(root, shared, parent); }));
     // All open their files before anyone writes (an open while another
-    // process is between an append and its flush reports 8318).
+    // process is between an append and its flush reports
+    // ERR_INCOMPLETE_WRITE).
     for (auto *group : {&writers, &readers})
         for (auto &child : *group) ASSERT_EQ(child->channel().receive(), 'r');
     for (auto &child : writers) child->channel().send('g');

@@ -59,8 +59,8 @@ TEST(MemoDamage, BlockSizeOutOfRange) {
     }
 }
 
-// Free chains that cannot be followed: every add fails with 8708 and the
-// file is not changed.
+// Free chains that cannot be followed: every add fails with
+// ERR_MEMO_FREE_CHAIN and the file is not changed.
 TEST(MemoDamage, BrokenFreeChains) {
     struct Case {
         const char *what;

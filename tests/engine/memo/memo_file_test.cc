@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/korval32_control.h"
 #include "engine/memo/memo_test_util.h"
 
 namespace {
@@ -25,10 +26,10 @@ struct BareRecord {
         rec()->file_name = file_name.c_str();
         rec()->kind = KVL_KIND_DATA;
     }
-    DataControlRecord *rec() { return reinterpret_cast<DataControlRecord *>(storage.data()); }
+    DataControlRecord *rec() { return control.get(); }
     DataControlRecord *operator->() { return rec(); }
     std::string file_name;
-    std::vector<uint64_t> storage = std::vector<uint64_t>(KVL_DATA_CONTROL_SIZE(1) / 8 + 1, 0);
+    korval32::DataControl control{1};
 };
 
 TEST(MemoCreate, BlockSizesAndTheHeaderBlock) {
@@ -195,7 +196,8 @@ TEST(MemoCalls, ClosedAndReadOnly) {
 }
 
 // A data file whose version byte asks for a memo file opens with 0 once the
-// memo file is there, and with 8701 (open all the same) when it is not.
+// memo file is there, and with ERR_MEMO_OPEN (open all the same) when it is
+// not.
 TEST(MemoDataFile, OpeningWithTheDataFile) {
     MemoTable table;
     EXPECT_NE(table->memo_os_handle, 0u);
@@ -242,7 +244,8 @@ TEST(MemoDataFile, UnfinishedUpdateBit) {
     EXPECT_EQ(byte14(), 0);
     EXPECT_EQ(table.reopen(), 0u);
 
-    // A crash before the flush leaves the bit: the next open reports 8318.
+    // A crash before the flush leaves the bit: the next open reports
+    // ERR_INCOMPLETE_WRITE.
     table.store("second");
     std::vector<uint8_t> crashed = kvl_test::read_bytes(table.path());
     ASSERT_EQ(table.close(), 0u);

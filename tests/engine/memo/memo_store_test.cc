@@ -151,8 +151,8 @@ TEST(MemoRead, OffsetsAndCounts) {
     EXPECT_EQ(size, 1500u);
 }
 
-// A freed run reads as its bytes with 8704: the run size stands in for the
-// length word.
+// A freed run reads as its bytes with ERR_MEMO_NOT_MEMO: the run size stands
+// in for the length word.
 TEST(MemoRead, AFreeRunIsNotAMemo) {
     MemoTable table;
     const uint32_t block = table.store(pattern(600));

@@ -9,8 +9,8 @@
 //   - decimal text to a double (numeric keys of sort function 9).
 // The last two scan from the right, the way dBASE numeric fields are laid
 // out: right-aligned, blank on the left.
-#ifndef KVL_EXPR_NUMBER_TEXT_H
-#define KVL_EXPR_NUMBER_TEXT_H
+#ifndef KVL_CORE_NUMBER_TEXT_H
+#define KVL_CORE_NUMBER_TEXT_H
 
 #include <cstddef>
 #include <cstdint>
@@ -41,4 +41,4 @@ double decimal_text_to_double(const char *text, size_t length);
 
 }  // namespace kvl
 
-#endif  // KVL_EXPR_NUMBER_TEXT_H
+#endif  // KVL_CORE_NUMBER_TEXT_H

@@ -1,5 +1,5 @@
 // Tests of the number readers behind numeric keys and SUBSTR arguments.
-#include "engine/expr/number_text.h"
+#include "engine/core/number_text.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 // right, most significant first.  So no significant digit is ever dropped:
 // the 64-bit conversion saturates where the value leaves the 64-bit range,
 // and the double conversion rounds once, correctly.
-#include "engine/expr/number_text.h"
+#include "engine/core/number_text.h"
 
 #include <charconv>
 #include <cstdint>
