@@ -15,7 +15,6 @@ public:
         label("Usage", "usage");
         label("OPTIONS", "options");
         label("SUBCOMMAND", "COMMAND");
-        label("Subcommands", "Commands");
         column_width(26);
     }
 

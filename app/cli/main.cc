@@ -48,6 +48,7 @@ int run(int argc, char **argv) {
     for (Command &command : commands) {
         command.app->allow_extras();  // told as ledgrove-cli's own errors below
         command.app->set_help_flag("-h,--help", "show this help");
+        command.app->group("Commands");
     }
     program.allow_extras();
 
