@@ -5,6 +5,7 @@
 #include <QtWidgets/QApplication>
 
 #include <cctype>
+#include <cstdio>
 #include <memory>
 
 #include "app/chart/summary_chart.h"
@@ -14,8 +15,17 @@ namespace {
 
 // Qt Charts draws through the widgets' graphics view, which needs a
 // QApplication.  It lives until the program ends.
+// Qt's own notes (a missing XDG_RUNTIME_DIR, font fallbacks) would be
+// stray lines on a command line's standard error, where a failure is told
+// in one line; only its critical messages pass.
+void quiet_messages(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
 void ensure_application() {
     if (QCoreApplication::instance()) return;
+    qInstallMessageHandler(quiet_messages);
     static char program[] = "ledgrove", platform_option[] = "-platform", offscreen[] = "offscreen";
     static char *argv[] = {program, platform_option, offscreen, nullptr};
     static int argc = 3;
