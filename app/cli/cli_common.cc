@@ -1,4 +1,4 @@
-// cli_common.cc - failures, help flags and register checks of the commands.
+// cli_common.cc - failures and register checks of the commands.
 #include "app/cli/cli_common.h"
 
 #include <filesystem>
@@ -7,10 +7,6 @@
 #include "app/store/open_notice.h"
 
 namespace ledgrove::cli {
-
-void check_help(const std::string &arg) {
-    if (arg == "--help" || arg == "-h") throw HelpRequested{};
-}
 
 void require_open(const DatabaseSet &set, std::initializer_list<RegisterIndex> indexes) {
     for (const DatabaseSet::OpenFailure &failure : set.failures()) {

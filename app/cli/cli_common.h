@@ -1,6 +1,6 @@
 // cli_common.h - what every ledgrove-cli command shares: how a command
-// fails (one line on standard error and a non-zero exit status), its
-// arguments, and the checks that the register's files are there.
+// fails (one line on standard error and a non-zero exit status) and the
+// checks that the register's files are there.
 #ifndef LEDGROVE_APP_CLI_CLI_COMMON_H
 #define LEDGROVE_APP_CLI_CLI_COMMON_H
 
@@ -27,17 +27,8 @@ struct Failure : std::runtime_error {
     int status;
 };
 
-// Thrown by a command's option reading at "-h" or "--help" in an option's
-// place (an option's value may be "-h"); main prints the command's help.
-struct HelpRequested {};
-
 [[noreturn]] inline void fail(const std::string &message) { throw Failure(message); }
 [[noreturn]] inline void usage_error(const std::string &message) { throw Failure(message, kUsage); }
-
-using Args = std::vector<std::string>;
-
-// Throws HelpRequested when the argument asks for help.
-void check_help(const std::string &arg);
 
 // Fails unless the data file and the given indexes of the open set opened.
 void require_open(const DatabaseSet &set, std::initializer_list<RegisterIndex> indexes);

@@ -1,32 +1,32 @@
-// commands.h - the subcommands of ledgrove-cli.  Each takes the arguments
-// after its name, works on the register in the working directory, prints
-// what it has to say on standard output, and throws cli::Failure on any
-// failure.
+// commands.h - the subcommands of ledgrove-cli.  Each adds itself, with its
+// options and help, to the program's command-line parser (CLI11) and hands
+// back what runs it once the whole command line has been read.  A command
+// works on the register in the working directory, prints what it has to
+// say on standard output, and throws cli::Failure on any failure.
 #ifndef LEDGROVE_APP_CLI_COMMANDS_H
 #define LEDGROVE_APP_CLI_COMMANDS_H
 
+#include <functional>
+#include <vector>
+
 #include "app/cli/cli_common.h"
+
+namespace CLI {
+class App;
+}
 
 namespace ledgrove::cli {
 
 struct Command {
-    const char *name;
-    const char *synopsis;  // one line for the program's help
-    const char *help;      // the command's own --help text
-    int (*run)(const Args &args);
+    CLI::App *app;              // the subcommand on the parser
+    std::function<void()> run;  // after parsing, when the subcommand was given
 };
 
-int run_search_command(const Args &args);
-int run_import_command(const Args &args);
-int run_export_command(const Args &args);
-int run_reindex_command(const Args &args);
-int run_empty_command(const Args &args);
-int run_demo_command(const Args &args);
-int run_make_empty_command(const Args &args);
-int run_convert_command(const Args &args);
-
-extern const char *const kSearchHelp;
-extern const char *const kConvertHelp;
+Command add_search_command(CLI::App &program);
+Command add_summary_command(CLI::App &program);
+Command add_convert_command(CLI::App &program);
+// import, export, reindex, empty, demo, make-empty
+std::vector<Command> add_maint_commands(CLI::App &program);
 
 }  // namespace ledgrove::cli
 

@@ -1,8 +1,11 @@
 // convert_command.cc - `ledgrove-cli convert`: a published register's CSV
 // file into a register CSV file that `import` reads, with a report.  The
 // work is done by app/maint/convert; this file reads the options.
+#include <array>
 #include <cstdio>
-#include <map>
+#include <memory>
+
+#include <CLI/CLI.hpp>
 
 #include "app/cli/commands.h"
 #include "app/store/error_text.h"
@@ -12,41 +15,6 @@
 #include "app/output/csv_line.h"
 
 namespace ledgrove::cli {
-
-const char *const kConvertHelp =
-    "usage: ledgrove-cli convert IN.csv OUT.csv [options]\n"
-    "\n"
-    "Converts a check register as public bodies publish it (a CSV file) into a\n"
-    "register CSV file for 'ledgrove-cli import'.  A report goes to standard\n"
-    "error: the columns used, every skipped row with its reason, every kind of\n"
-    "value that had to change, then rows read, written and skipped and the\n"
-    "control total of the amounts written.\n"
-    "\n"
-    "Columns (COL is a header name or a 1-based number; \"\" leaves the field\n"
-    "blank; a column not given is guessed from the header):\n"
-    "  --check-id COL      check number: longer than 6 keeps the last 6\n"
-    "  --date COL          check date (required)\n"
-    "  --vendor-id COL     vendor number: longer than 10 keeps the last 10\n"
-    "  --vendor-name COL   vendor name (required): longer than 35 is cut\n"
-    "  --po-number COL     purchase-order number: longer than 8 keeps the last 8\n"
-    "  --description COL   description: longer than 32 is cut\n"
-    "  --amount COL        amount (required): 1234.5, $1,234.50, -5, (12.00)\n"
-    "\n"
-    "  --date-format FMT   e.g. MM/DD/YYYY, YYYY-MM-DD, DD.MM.YYYY, MM/DD/YY;\n"
-    "                      detected from the date column when not given\n"
-    "  --delimiter C       field delimiter (default ','; 'tab' for a tab)\n"
-    "  --no-header         the first row is data; columns are numbers\n"
-    "  --fields N          fields per row (default: the header's, else the most\n"
-    "                      common count)\n"
-    "  --merge-extra COL   a row with more fields than that has unquoted\n"
-    "                      delimiters in this column: join them back into it\n"
-    "  --report FILE       write the report to FILE instead\n"
-    "  --examples N        changed values listed per kind (default 10, 0: all)\n"
-    "\n"
-    "Text is converted from UTF-8 to the register's code page (Windows-1252);\n"
-    "characters it lacks become '?' and are counted.  The exit status is 0\n"
-    "when the conversion ran, even with skipped rows.\n";
-
 namespace {
 
 struct ConvertOptions {
@@ -61,47 +29,35 @@ char parse_delimiter(const std::string &value) {
     return value[0];
 }
 
-ConvertOptions parse_options(const Args &args) {
-    std::map<std::string, std::size_t> column_options;
-    for (const TargetInfo &info : kTargets)
-        column_options[std::string("--") + info.option] = static_cast<std::size_t>(info.target);
-    ConvertOptions options;
-    std::vector<std::string> operands;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &option = args[i];
-        check_help(option);
-        if (option.size() < 2 || option[0] != '-') {
-            operands.push_back(option);
-            continue;
-        }
-        if (option == "--no-header") {
-            options.request.has_header = false;
-            continue;
-        }
-        if (i + 1 >= args.size()) usage_error("unknown option or missing value: " + option);
-        const std::string &value = args[++i];
-        if (auto found = column_options.find(option); found != column_options.end())
-            options.request.columns[found->second] = value;
-        else if (option == "--date-format")
-            options.request.date_format = value;
-        else if (option == "--delimiter")
-            options.request.delimiter = parse_delimiter(value);
-        else if (option == "--fields")
-            options.request.field_count = parse_count(value, "--fields");
-        else if (option == "--merge-extra")
-            options.request.merge_column = value;
-        else if (option == "--report")
-            options.report_path = value;
-        else if (option == "--examples")
-            options.examples = parse_count(value, "--examples");
-        else
-            usage_error("unknown option: " + option);
+// What the parser fills; read into ConvertOptions once it is done.
+struct ConvertLine {
+    std::string input, output, delimiter, fields, examples;
+    std::array<std::string, kTargetCount> columns;
+    std::array<CLI::Option *, kTargetCount> column_options{};
+    CLI::Option *date_format = nullptr, *merge_extra = nullptr, *report = nullptr;
+    CLI::Option *delimiter_option = nullptr, *fields_option = nullptr, *examples_option = nullptr;
+    std::string date_format_value, merge_extra_value, report_value;
+    bool no_header = false;
+
+    ConvertOptions read() const {
+        if (input.empty() || output.empty())
+            usage_error("usage: ledgrove-cli convert IN.csv OUT.csv [options]");
+        ConvertOptions options;
+        options.input = input;
+        options.output = output;
+        options.request.has_header = !no_header;
+        for (std::size_t i = 0; i < kTargetCount; ++i)
+            if (column_options[i]->count() > 0) options.request.columns[i] = columns[i];
+        if (date_format->count() > 0) options.request.date_format = date_format_value;
+        if (delimiter_option->count() > 0) options.request.delimiter = parse_delimiter(delimiter);
+        if (fields_option->count() > 0)
+            options.request.field_count = parse_count(fields, "--fields");
+        if (merge_extra->count() > 0) options.request.merge_column = merge_extra_value;
+        if (report->count() > 0) options.report_path = report_value;
+        if (examples_option->count() > 0) options.examples = parse_count(examples, "--examples");
+        return options;
     }
-    if (operands.size() != 2) usage_error("usage: ledgrove-cli convert IN.csv OUT.csv [options]");
-    options.input = operands[0];
-    options.output = operands[1];
-    return options;
-}
+};
 
 void write_report(const ConvertOptions &options, const std::string &text) {
     if (options.report_path.empty()) {
@@ -114,10 +70,7 @@ void write_report(const ConvertOptions &options, const std::string &text) {
     if (rc != 0) fail("cannot write " + options.report_path + ": " + error_reason(rc));
 }
 
-}  // namespace
-
-int run_convert_command(const Args &args) {
-    const ConvertOptions options = parse_options(args);
+void run_convert(const ConvertOptions &options) {
     std::string input;
     if (std::uint32_t rc = read_source_file(options.input, &input); rc != 0)
         fail("cannot read " + options.input + ": " + error_reason(rc));
@@ -137,7 +90,66 @@ int run_convert_command(const Args &args) {
         fail("cannot write " + options.output + ": " + error_reason(rc));
     write_report(options, "Converting " + options.input + " into " + options.output + "\n" +
                               report.text());
-    return kSuccess;
+}
+
+}  // namespace
+
+Command add_convert_command(CLI::App &program) {
+    CLI::App *command = program.add_subcommand(
+        "convert", "turn a published register's CSV file into one that import reads");
+    auto line = std::make_shared<ConvertLine>();
+    command->add_option("IN.csv", line->input, "the published register");
+    command->add_option("OUT.csv", line->output, "the register CSV file to write");
+    static constexpr const char *kColumnHelp[kTargetCount] = {
+        "check number: longer than 6 keeps the last 6",
+        "check date (required)",
+        "vendor number: longer than 10 keeps the last 10",
+        "vendor name (required): longer than 35 is cut",
+        "purchase-order number: longer than 8 keeps the last 8",
+        "description: longer than 32 is cut",
+        "amount (required): 1234.5, $1,234.50, -5, (12.00)",
+    };
+    for (const TargetInfo &info : kTargets) {
+        const auto i = static_cast<std::size_t>(info.target);
+        line->column_options[i] =
+            command->add_option(std::string("--") + info.option, line->columns[i], kColumnHelp[i])
+                ->type_name("COL")
+                ->group("Columns")
+                ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    }
+    auto value = [&](const char *name, std::string &where, const char *type, const char *help) {
+        return command->add_option(name, where, help)
+            ->type_name(type)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    };
+    line->date_format = value("--date-format", line->date_format_value, "FMT",
+                              "e.g. MM/DD/YYYY, YYYY-MM-DD, DD.MM.YYYY, MM/DD/YY; detected from "
+                              "the date column when not given");
+    line->delimiter_option = value("--delimiter", line->delimiter, "C",
+                                   "field delimiter (default ','; 'tab' for a tab)");
+    command->add_flag("--no-header", line->no_header, "the first row is data; columns are numbers");
+    line->fields_option = value("--fields", line->fields, "N",
+                                "fields per row (default: the header's, else the most common count)");
+    line->merge_extra = value("--merge-extra", line->merge_extra_value, "COL",
+                              "a row with more fields than that has unquoted delimiters in this "
+                              "column: join them back into it");
+    line->report = value("--report", line->report_value, "FILE", "write the report to FILE instead");
+    line->examples_option = value("--examples", line->examples, "N",
+                                  "changed values listed per kind (default 10, 0: all)");
+    command->footer(
+        "Converts a check register as public bodies publish it (a CSV file) into a\n"
+        "register CSV file for 'ledgrove-cli import'.  A report goes to standard\n"
+        "error: the columns used, every skipped row with its reason, every kind of\n"
+        "value that had to change, then rows read, written and skipped and the\n"
+        "control total of the amounts written.\n"
+        "\n"
+        "Columns: COL is a header name or a 1-based number; \"\" leaves the field\n"
+        "blank; a column not given is guessed from the header.\n"
+        "\n"
+        "Text is converted from UTF-8 to the register's code page (Windows-1252);\n"
+        "characters it lacks become '?' and are counted.  The exit status is 0\n"
+        "when the conversion ran, even with skipped rows.\n");
+    return {command, [line] { run_convert(line->read()); }};
 }
 
 }  // namespace ledgrove::cli

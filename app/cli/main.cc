@@ -4,101 +4,83 @@
 //
 // Works on the register files in the working directory (or in DIR, as if
 // started there).  Exit status 0 on success; on failure one line on
-// standard error and status 1 (2 for a wrong command line).
+// standard error and status 1 (2 for a wrong command line).  The command
+// line is read by CLI11; its errors are told in the same one line.
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
+
+#include <CLI/CLI.hpp>
 
 #include "app/cli/commands.h"
+#include "app/cli/help_format.h"
 #include "app/cli/terminal_text.h"
 
 namespace ledgrove::cli {
 namespace {
 
-const Command kCommands[] = {
-    {"search", "list checks, as the search dialog does", kSearchHelp, run_search_command},
-    {"import", "add the checks of a register CSV file, then rebuild the indexes",
-     "usage: ledgrove-cli import FILE.csv\n\n"
-     "Adds every good line of FILE.csv to the register and rebuilds all eight\n"
-     "indexes.  Lines that cannot be a check (too short, a date that is no date,\n"
-     "an amount that is no number or too large) are skipped and listed by line\n"
-     "number; blank lines are counted.  An import that adds no check fails.\n",
-     run_import_command},
-    {"convert", "turn a published register's CSV file into one that import reads",
-     kConvertHelp, run_convert_command},
-    {"export", "write the whole register to a register CSV file",
-     "usage: ledgrove-cli export FILE.csv\n\n"
-     "Writes every check in check-number order, in the form that import reads.\n"
-     "An existing FILE.csv is replaced.\n",
-     run_export_command},
-    {"reindex", "rebuild the eight index files",
-     "usage: ledgrove-cli reindex\n\n"
-     "Rebuilds all eight index files from ChkREG.DBF.\n",
-     run_reindex_command},
-    {"empty", "empty the register",
-     "usage: ledgrove-cli empty\n\n"
-     "Writes the register's checks to ChkREG-before-empty-YYYYMMDD-HHMMSS.csv\n"
-     "beside it (import brings them back; a data file that cannot be read as\n"
-     "checks is copied as it stands, as .DBF), then replaces ChkREG.DBF by a copy\n"
-     "of empty.dbf (from the register directory, else from beside the program)\n"
-     "and rebuilds the indexes.  This also makes a new register in an empty\n"
-     "directory.\n",
-     run_empty_command},
-    {"demo", "write a sample register CSV file of N checks",
-     "usage: ledgrove-cli demo N FILE.csv\n\n"
-     "Writes N made-up checks from 2006 to 2020, always the same for the same N,\n"
-     "in the form that import reads.\n",
-     run_demo_command},
-    {"make-empty", "create an empty register data file",
-     "usage: ledgrove-cli make-empty FILE\n\n"
-     "Creates FILE as a data file of the register's fields with no records\n"
-     "(how the build makes empty.dbf).\n",
-     run_make_empty_command},
-};
-
-void print_usage(std::FILE *out) {
-    std::fprintf(out,
-                 "usage: ledgrove-cli [-C DIR] COMMAND [ARGUMENTS]\n\n"
-                 "Works on the check register in the working directory, or in DIR.\n\n"
-                 "Commands:\n");
-    for (const Command &command : kCommands)
-        std::fprintf(out, "  %-11s %s\n", command.name, command.synopsis);
-    std::fprintf(out, "\n'ledgrove-cli COMMAND --help' tells more about a command.\n");
+// What CLI11 leaves over: an option it does not know, or a word where none
+// belongs.
+void refuse_extras(const CLI::App &app, const std::string &word_error) {
+    const std::vector<std::string> extras = app.remaining();
+    if (extras.empty()) return;
+    const std::string &first = extras.front();
+    if (first.size() > 1 && first[0] == '-') usage_error("unknown option: " + first);
+    usage_error(word_error + first);
 }
 
 int run(int argc, char **argv) {
-    Args args(argv + 1, argv + argc);
-    std::size_t next = 0;
-    if (next < args.size() && args[next] == "-C") {
-        if (next + 1 >= args.size()) usage_error("-C needs a directory");
-        const std::string &dir = args[next + 1];
-        if (::chdir(dir.c_str()) != 0)
-            fail("cannot change to directory " + dir + ": " + std::strerror(errno));
-        next += 2;
+    CLI::App program("Works on the check register in the working directory, or in DIR.",
+                     kProgram);
+    program.formatter(std::make_shared<HelpFormat>());
+    program.set_help_flag("-h,--help", "show this help");
+    program.footer("'ledgrove-cli COMMAND --help' tells more about a command.");
+    std::string directory;
+    program.add_option("-C", directory, "work on the register in DIR")->type_name("DIR");
+
+    std::vector<Command> commands = {add_search_command(program), add_summary_command(program),
+                                     add_convert_command(program)};
+    for (Command &command : add_maint_commands(program)) commands.push_back(std::move(command));
+    for (Command &command : commands) {
+        command.app->allow_extras();  // told as ledgrove-cli's own errors below
+        command.app->set_help_flag("-h,--help", "show this help");
+        command.app->group("Commands");
     }
-    if (next >= args.size()) {
-        print_usage(stderr);
-        return kUsage;
+    program.allow_extras();
+
+    try {
+        program.parse(argc, argv);
+    } catch (const CLI::CallForHelp &) {
+        std::fputs(program.help().c_str(), stdout);
+        return kSuccess;
+    } catch (const CLI::ParseError &error) {
+        usage_error(error.what());
     }
-    const std::string name = args[next];
-    if (name == "--help" || name == "-h" || name == "help") {
-        print_usage(stdout);
+
+    const std::vector<std::string> extras = program.remaining();
+    if (!extras.empty() && extras.front() == "help") {
+        std::fputs(program.help().c_str(), stdout);
         return kSuccess;
     }
-    const Args rest(args.begin() + static_cast<std::ptrdiff_t>(next + 1), args.end());
-    for (const Command &command : kCommands) {
-        if (name != command.name) continue;
-        try {
-            return command.run(rest);
-        } catch (const HelpRequested &) {
-            std::fputs(command.help, stdout);
-            return kSuccess;
-        }
+    if (!extras.empty() && (extras.front().empty() || extras.front()[0] != '-'))
+        usage_error("unknown command: " + extras.front() + " (try ledgrove-cli --help)");
+    refuse_extras(program, "unexpected argument: ");
+    const Command *chosen = nullptr;
+    for (const Command &command : commands)
+        if (command.app->parsed()) chosen = &command;
+    if (!chosen) {
+        std::fputs(program.help().c_str(), stderr);
+        return kUsage;
     }
-    usage_error("unknown command: " + name + " (try ledgrove-cli --help)");
+    refuse_extras(*chosen->app, "unexpected argument: ");
+    if (!directory.empty() && ::chdir(directory.c_str()) != 0)
+        fail("cannot change to directory " + directory + ": " + std::strerror(errno));
+    chosen->run();
+    return kSuccess;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// csv_file.h - writing a register CSV file, for both exports.
+// csv_file.h - writing a text file: a register CSV file for both register
+// exports, and the CSV and JSON files of the table exports.
 //
 // The file goes through the engine's file layer, so a failure carries the
 // same error number the engine gives for it everywhere
@@ -12,9 +13,11 @@
 #include <string>
 #include <string_view>
 
+#include "app/output/text_output.h"
+
 namespace ledgrove {
 
-class CsvFileWriter {
+class CsvFileWriter : public TextOutput {
 public:
     CsvFileWriter() = default;
     ~CsvFileWriter();
@@ -26,7 +29,7 @@ public:
 
     // Appends text.  Writes are buffered; the first failure is kept and
     // every later write does nothing.
-    void write(std::string_view text);
+    void write(std::string_view text) override;
 
     // Writes what is buffered and closes the file: 0, or the first write
     // failure, or the failure of the close.

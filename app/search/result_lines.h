@@ -25,6 +25,7 @@
 #include <string_view>
 
 #include "app/search/line_sink.h"
+#include "app/search/record_sink.h"
 #include "app/store/check_record.h"
 
 namespace ledgrove {
@@ -65,13 +66,13 @@ struct ResultOptions {
 };
 
 // Builds the lines of one search from the records it accepts, in scan order.
-class ResultBuilder {
+class ResultBuilder : public RecordSink {
 public:
     ResultBuilder(LineSink &sink, ResultOptions options) : sink_(sink), options_(options) {}
 
     // One accepted record: its line, preceded at a group change by the
     // finished group's separator, subtotal and blank lines.
-    void add(const CheckRecord &record);
+    void add(const CheckRecord &record) override;
 
     // Ends the list: with subtotals on, the last group's separator and
     // subtotal (and a blank line in the Vendor Name and Check ID orders),

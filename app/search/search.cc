@@ -38,6 +38,12 @@ private:
     bool fold_;
 };
 
+// An amount text that check_search_inputs passed, in cents.
+std::int64_t cents_of(const std::string &text) {
+    const AmountReading reading = read_amount(text);
+    return reading.status == AmountStatus::Ok ? reading.cents : 0;
+}
+
 // The search's tests, prepared once per search.
 struct RecordTest {
     explicit RecordTest(const SearchInputs &in)
@@ -46,12 +52,16 @@ struct RecordTest {
           check_id(in.check_id, in.match_case),
           po_number(in.po_number, in.match_case),
           vendor_id(in.vendor_id, in.match_case),
+          any(in.any_text, in.match_case),
           amount_active(!in.amount.empty()),
-          op(in.amount_operator) {
-        const AmountReading reading = read_amount(in.amount);
+          op(in.amount_operator),
+          has_min(!in.amount_min.empty()),
+          has_max(!in.amount_max.empty()),
+          min_cents(cents_of(in.amount_min)),
+          max_cents(cents_of(in.amount_max)) {
         // Cents over a hundred round exactly as the stored amount's text
         // parses, so "=" finds the amounts typed.
-        if (reading.status == AmountStatus::Ok) wanted = static_cast<double>(reading.cents) / 100.0;
+        if (amount_active) wanted = static_cast<double>(cents_of(in.amount)) / 100.0;
     }
 
     bool amount_passes(const CheckRecord &record) const {
@@ -65,16 +75,32 @@ struct RecordTest {
         }
     }
 
+    // The range compares whole cents, so its ends hold exactly.
+    bool range_passes(const CheckRecord &record) const {
+        if (!has_min && !has_max) return true;
+        const std::int64_t cents = stored_cents(field_text(record.AMOUNT));
+        return (!has_min || cents >= min_cents) && (!has_max || cents <= max_cents);
+    }
+
+    bool any_passes(const CheckRecord &record) const {
+        return any.found_in(record.NAME) || any.found_in(record.DESC) ||
+               any.found_in(record.CHKID) || any.found_in(record.POID) ||
+               any.found_in(record.VENDORID);
+    }
+
     bool passes(const CheckRecord &record) const {
         return name.found_in(record.NAME) && description.found_in(record.DESC) &&
                check_id.found_in(record.CHKID) && po_number.found_in(record.POID) &&
-               vendor_id.found_in(record.VENDORID) && amount_passes(record);
+               vendor_id.found_in(record.VENDORID) && amount_passes(record) &&
+               range_passes(record) && any_passes(record);
     }
 
-    MatchText name, description, check_id, po_number, vendor_id;
+    MatchText name, description, check_id, po_number, vendor_id, any;
     bool amount_active;
     char op;
     double wanted = 0.0;
+    bool has_min, has_max;
+    std::int64_t min_cents, max_cents;
 };
 
 // Holds back the accepted records of a run of negative amounts in the
@@ -83,8 +109,8 @@ struct RecordTest {
 class NegativeRun {
 public:
     // Backwards the run comes last and is listed least negative first.
-    NegativeRun(ResultBuilder &builder, bool active, bool reverse)
-        : builder_(builder), active_(active), reverse_(reverse) {}
+    NegativeRun(RecordSink &sink, bool active, bool reverse)
+        : sink_(sink), active_(active), reverse_(reverse) {}
 
     void add(const CheckRecord &record) {
         const double amount = parse_number(field_text(record.AMOUNT));
@@ -93,14 +119,14 @@ public:
             return;
         }
         flush();
-        builder_.add(record);
+        sink_.add(record);
     }
 
     void flush() {
         std::stable_sort(held_.begin(), held_.end(), [this](const Held &a, const Held &b) {
             return reverse_ ? a.amount > b.amount : a.amount < b.amount;
         });
-        for (const Held &h : held_) builder_.add(h.record);
+        for (const Held &h : held_) sink_.add(h.record);
         held_.clear();
     }
 
@@ -109,7 +135,7 @@ private:
         double amount;
         CheckRecord record;
     };
-    ResultBuilder &builder_;
+    RecordSink &sink_;
     bool active_;
     bool reverse_;
     std::vector<Held> held_;
@@ -141,11 +167,10 @@ std::optional<InputError> check_date(std::string_view date, const std::string &f
                                  "to 12, a day from 01 to 31 and a four-digit year."};
 }
 
-std::optional<InputError> check_amount(const std::string &amount) {
+std::optional<InputError> check_amount(const std::string &amount, const std::string &field) {
     if (amount.empty()) return std::nullopt;
     const AmountReading reading = read_amount(amount);
-    const std::string field = "Amount";
-    const std::string quoted = "The Amount \"" + amount + "\"";
+    const std::string quoted = "The " + field + " \"" + amount + "\"";
     switch (reading.status) {
         case AmountStatus::Ok:
             if (!reading.rounded) return std::nullopt;
@@ -173,19 +198,27 @@ std::optional<InputError> check_search_inputs(const SearchInputs &in) {
     if (in.from > in.to)
         return InputError{"From date", "The From date " + shown_date(in.from) +
                                            " is after the To date " + shown_date(in.to) + "."};
-    return check_amount(in.amount);
+    if (auto error = check_amount(in.amount, "Amount")) return error;
+    if (auto error = check_amount(in.amount_min, "Amount from")) return error;
+    if (auto error = check_amount(in.amount_max, "Amount to")) return error;
+    if (!in.amount_min.empty() && !in.amount_max.empty() &&
+        cents_of(in.amount_min) > cents_of(in.amount_max))
+        return InputError{"Amount from", "The Amount from \"" + in.amount_min +
+                                             "\" is more than the Amount to \"" +
+                                             in.amount_max + "\"."};
+    return std::nullopt;
 }
 
 bool SearchResult::stopped_by_error() const {
     return end_result != ERR_NONE && !is_end_of_walk(end_result);
 }
 
-SearchResult search_records(DatabaseSet &set, SortOrder order, const SearchInputs &in,
-                            LineSink &sink) {
+SearchResult search_checks(DatabaseSet &set, SortOrder order, const SearchInputs &in,
+                           RecordSink &sink) {
     const auto start = std::chrono::steady_clock::now();
     const bool date_order = order == SortOrder::Date;
-    ResultBuilder builder(sink, {order, in.subtotals, date_order && in.dates_by_month});
-    NegativeRun listed(builder, order == SortOrder::Amount, in.reverse);
+    NegativeRun listed(sink, order == SortOrder::Amount, in.reverse);
+    SearchResult outcome;
 
     const RecordTest test(in);
     const std::string_view to(in.to), from(in.from);
@@ -199,16 +232,28 @@ SearchResult search_records(DatabaseSet &set, SortOrder order, const SearchInput
                    const std::string_view date = field_text(record.CHKDATE);
                    const bool in_range = date >= from && date <= to;
                    if (!in_range && date_order) return false;  // past the range's far end
-                   if (in_range && test.passes(record)) listed.add(record);
+                   if (in_range && test.passes(record)) {
+                       ++outcome.line_count;
+                       outcome.total_cents += stored_cents(field_text(record.AMOUNT));
+                       listed.add(record);
+                   }
                    return true;
                });
     listed.flush();
-    builder.close();
 
-    SearchResult outcome;
-    outcome.line_count = builder.line_count();
-    outcome.total = builder.total();
+    outcome.total = static_cast<double>(outcome.total_cents) / 100.0;
     outcome.end_result = set.last_result();
+    outcome.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    return outcome;
+}
+
+SearchResult search_records(DatabaseSet &set, SortOrder order, const SearchInputs &in,
+                            LineSink &sink) {
+    const auto start = std::chrono::steady_clock::now();
+    ResultBuilder builder(sink, {order, in.subtotals, order == SortOrder::Date && in.dates_by_month});
+    SearchResult outcome = search_checks(set, order, in, builder);
+    builder.close();
     outcome.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     return outcome;

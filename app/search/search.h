@@ -12,6 +12,11 @@
 // the register code page's upper case, so "caf\xE9" finds "CAF\xC9".  An
 // amount comparison applies only when the Amount text is not empty; its
 // operator is '<', '=' or '>' and any other character fails every record.
+// The amount range keeps the amounts from its "from" to its "to" amount,
+// both included; an empty end leaves that side open.  The Any field text
+// passes when it occurs in any of the five text fields (check id, vendor
+// id, vendor name, PO number, description), under the same case rule.  All
+// the tests must pass together.
 //
 // The Amount order lists the amounts by value: the amount index keeps its
 // stored text, in which negative amounts sort by size without their sign, so
@@ -31,6 +36,7 @@
 #include <string>
 
 #include "app/search/line_sink.h"
+#include "app/search/record_sink.h"
 #include "app/store/check_record.h"
 #include "app/store/database_set.h"
 
@@ -50,6 +56,8 @@ struct SearchInputs {
     std::string vendor_name, description, check_id, po_number, vendor_id;
     std::string amount;    // as typed: "10,000", "$1,234.50", "(12.00)"
     char amount_operator = '=';
+    std::string amount_min, amount_max;  // the amount range, as typed; "": open
+    std::string any_text;  // occurs in any text field
     bool match_case = false;
     bool reverse = false;   // the order backwards, from its last key
     bool subtotals = false;
@@ -63,21 +71,23 @@ std::string search_date(std::string_view year, std::string_view month, std::stri
 // Why a search cannot run: the field at fault and a sentence for the user
 // that names it.
 struct InputError {
-    std::string field;    // "From date", "To date" or "Amount"
+    std::string field;    // "From date", "To date", "Amount", "Amount from", "Amount to"
     std::string message;
 };
 
 // Each date must be a real YYYYMMDD (month 01-12, day 01-31), the From date
-// not after the To date, and the Amount text, when there is one, an amount
-// (amount_text.h) with at most two decimals that fits the register.
+// not after the To date, and the Amount text and each end of the amount
+// range, when given, an amount (amount_text.h) with at most two decimals
+// that fits the register; the range's from amount not above its to amount.
 std::optional<InputError> check_search_inputs(const SearchInputs &inputs);
 
 // The caption of the message box that tells an InputError.
 inline constexpr std::string_view kInputErrorCaption = "Search";
 
 struct SearchResult {
-    std::size_t line_count = 0;  // record lines
-    double total = 0.0;
+    std::size_t line_count = 0;  // record lines: the checks accepted
+    double total = 0.0;          // total_cents / 100
+    std::int64_t total_cents = 0;
     std::chrono::milliseconds elapsed{0};
     std::uint32_t end_result = ERR_NONE;  // the engine result that ended the walk
 
@@ -92,6 +102,11 @@ struct SearchResult {
 // that is no amount compares as 0 here).
 SearchResult search_records(DatabaseSet &set, SortOrder order, const SearchInputs &inputs,
                             LineSink &sink);
+
+// The same search handing on the accepted checks themselves, in the order's
+// listing order (subtotals and months play no part).
+SearchResult search_checks(DatabaseSet &set, SortOrder order, const SearchInputs &inputs,
+                           RecordSink &sink);
 
 // "N seconds": whole seconds, truncated.
 std::string elapsed_text(std::chrono::milliseconds elapsed);

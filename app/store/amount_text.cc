@@ -1,6 +1,7 @@
 // amount_text.cc - amounts as people write them, in cents.
 #include "app/store/amount_text.h"
 
+#include <cmath>
 #include <optional>
 
 #include "app/store/field_text.h"
@@ -126,6 +127,21 @@ std::string stored_amount_of_cents(std::int64_t cents) {
     // the nearest double to n/100 formats back to n/100.
     std::optional<std::string> stored = stored_amount(static_cast<double>(cents) / 100.0);
     return stored ? *stored : std::string();
+}
+
+std::int64_t stored_cents(std::string_view stored) {
+    return std::llround(parse_number(stored) * 100.0);
+}
+
+std::string plain_cents(std::int64_t cents) {
+    const std::uint64_t magnitude = cents < 0 ? 0 - static_cast<std::uint64_t>(cents)
+                                              : static_cast<std::uint64_t>(cents);
+    std::string text = cents < 0 ? "-" : "";
+    text += std::to_string(magnitude / 100);
+    text += '.';
+    text += static_cast<char>('0' + magnitude % 100 / 10);
+    text += static_cast<char>('0' + magnitude % 10);
+    return text;
 }
 
 std::string grouped_cents(std::int64_t cents) {

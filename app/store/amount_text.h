@@ -43,6 +43,16 @@ AmountReading read_amount(std::string_view text);
 // does not fit.
 std::string stored_amount_of_cents(std::int64_t cents);
 
+// The cents of a stored amount (field_text.h): its number as parse_number
+// reads it, rounded to the cent.  Sums of these are exact, which a sum of
+// doubles over a million checks is not.
+std::int64_t stored_cents(std::string_view stored);
+
+// A number of cents as a plain decimal with a point and two decimals, '-'
+// first: -123456 -> "-1234.56", 5 -> "0.05".  What data files and spreadsheets
+// read as a number.
+std::string plain_cents(std::int64_t cents);
+
 // Cents as a clerk compares them with a published total: thousands grouped,
 // always two decimals, '-' first.  -123456789 -> "-1,234,567.89".
 std::string grouped_cents(std::int64_t cents);

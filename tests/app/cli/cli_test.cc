@@ -155,6 +155,9 @@ TEST_F(CliTest, SearchPrintsTheLinesAndThreeClosingLines) {
     months.dates_by_month = true;
     SearchInputs po = with(inputs(), &SearchInputs::po_number, std::string("PO"));
     po.vendor_id = "0";
+    SearchInputs ranged = with(inputs(), &SearchInputs::amount_min, std::string("100"));
+    ranged.amount_max = "5000";
+    ranged.any_text = "co";
     const struct {
         std::vector<std::string> args;
         SortOrder order;
@@ -174,6 +177,10 @@ TEST_F(CliTest, SearchPrintsTheLinesAndThreeClosingLines) {
          with(inputs(), &SearchInputs::check_id, std::string("10"))},
         {{"--order", "amount", "--reverse", "--subtotals"}, SortOrder::Amount,
          with(with(inputs(), &SearchInputs::reverse, true), &SearchInputs::subtotals, true)},
+        {{"--amount-min", "100", "--amount-max", "5000", "--any", "co"}, SortOrder::Date, ranged},
+        {{"--fiscal-year", "2010"}, SortOrder::Date, inputs("20090701", "20100630")},
+        {{"--quarter", "2012q2", "--fiscal-start", "jan"}, SortOrder::Date,
+         inputs("20120401", "20120630")},
     };
     for (const auto &c : cases) {
         std::vector<std::string> args = {"search"};
@@ -190,6 +197,52 @@ TEST_F(CliTest, SearchPrintsTheLinesAndThreeClosingLines) {
         ASSERT_GT(expected.size(), 2u);
         EXPECT_EQ(out, expected);
     }
+}
+
+// What Python's own modules make of a file: `code` reads sys.argv[1].
+std::string python(const std::string &code, const std::string &path) {
+    FILE *pipe = ::popen(("/usr/bin/python3 -c '" + code + "' " + path).c_str(), "r");
+    std::string text;
+    char buffer[256];
+    for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        text.append(buffer, n);
+    if (pipe) ::pclose(pipe);
+    return text;
+}
+
+TEST_F(CliTest, SummaryChartAndTablesCoverTheSearchsChecks) {
+    DatabaseSet set(dir_->root());
+    set.open();
+    ResultList list;
+    const SearchResult fy2010 = search_records(set, SortOrder::Date, inputs("20090701", "20100630"), list);
+    ASSERT_GT(fy2010.line_count, 10u);
+    const std::string figures = std::to_string(fy2010.line_count) + " " + std::to_string(fy2010.total_cents);
+    const std::string sums = "import json,sys; d=json.load(open(sys.argv[1])); "
+                             "print(sum(r[\"checks\"] for r in d), round(sum(r[\"total\"] for r in d)*100))";
+
+    CliRun run = cli({"summary", "--by", "month", "--fiscal-year", "2010", "--output", "s.json",
+                      "--chart", "c.png", "--chart-size", "640x480"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Groups: 12\nRecords: " + std::to_string(fy2010.line_count) +
+                           "\nTotal Amount: " + total_text(fy2010.total) + "\n"),
+              std::string::npos) << run.out;
+    EXPECT_EQ(python(sums, dir_->path("s.json")), figures + "\n");
+    const std::string png = app_test::read_file(dir_->path("c.png"));
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x02\x80\0\0\x01\xE0", 8));  // 640 x 480
+
+    run = cli({"summary", "--by", "vendor", "--sort", "group", "--fiscal-year", "2010", "--chart", "v.svg"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(app_test::read_file(dir_->path("v.svg")).find("<svg"), std::string::npos);
+
+    run = cli({"search", "--fiscal-year", "2010", "--format", "csv", "--order", "amount"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    app_test::write_file(dir_->path("out.csv"), run.out);
+    EXPECT_EQ(python("import csv,sys; r=list(csv.DictReader(open(sys.argv[1], newline=\"\"))); "
+                     "print(len(r), round(sum(float(x[\"Amount\"]) for x in r)*100))",
+                     dir_->path("out.csv")),
+              figures + "\n");
 }
 
 TEST_F(CliTest, ExportImportsAgainUnchanged) {
@@ -265,6 +318,12 @@ TEST_F(CliTest, FailuresExitNonZeroWithOneLine) {
         {here, {"export"}, 2, "usage: ledgrove-cli export FILE.csv"},
         {here, {"frobnicate"}, 2, "unknown command: frobnicate"},
         {none + "/nowhere", {"search"}, 1, "cannot change to directory"},
+        {here, {"summary"}, 2, "--by"},
+        {here, {"search", "--amount-max", "x"}, 2, "The Amount to \"x\" is not an amount"},
+        {here, {"search", "--fiscal-year", "2010", "--to", "1/1/2010"}, 2, "one way"},
+        {here, {"search", "--quarter", "2010Q0"}, 2, "--quarter"},
+        {here, {"summary", "--by", "month", "--chart", "c.gif"}, 2, ".png or .svg"},
+        {here, {"search", "--output", "x.txt"}, 2, ".csv, .xlsx or .json"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -356,7 +415,8 @@ TEST_F(CliTest, AReadOnlyRegisterSearchesAndRefusesChanges) {
 TEST_F(CliTest, EveryCommandHasHelp) {
     CliRun all = cli({"--help"});
     EXPECT_EQ(all.status, 0);
-    for (const char *command : {"search", "import", "export", "reindex", "empty", "demo"}) {
+    for (const char *command :
+         {"search", "summary", "convert", "import", "export", "reindex", "empty", "demo"}) {
         SCOPED_TRACE(command);
         EXPECT_NE(all.out.find(std::string("  ") + command + " "), std::string::npos);
         CliRun help = cli({command, "--help"});

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
+#include <map>
 #include <memory>
 #include <regex>
 #include <string>
@@ -18,6 +20,7 @@
 #include "app/search/result_lines.h"
 #include "app/search/result_list.h"
 #include "app/search/search.h"
+#include "app/search/summary.h"
 #include "app/store/field_text.h"
 #include "app/store/register_files.h"
 #include "app/support/records.h"
@@ -109,7 +112,7 @@ protected:
         return lines;
     }
 
-    static Lines by_ids(std::initializer_list<int> ids) {
+    static Lines by_ids(const std::vector<int> &ids) {
         Lines lines;
         for (int id : ids) lines.push_back(record_line(kChecks[static_cast<std::size_t>(id - 1)]));
         return lines;
@@ -268,10 +271,126 @@ TEST_F(SearchTest, AmountComparisons) {
     }
 }
 
+// Cents read apart from the program's own amount reading.
+std::int64_t cents(const CheckRecord &r) {
+    return std::llround(std::stod(std::string(r.AMOUNT, sizeof r.AMOUNT)) * 100);
+}
+
+TEST_F(SearchTest, AmountRangeAndAnyField) {
+    const struct {
+        const char *min, *max, *any;
+        bool match_case;
+        std::vector<int> ids;
+    } cases[] = {
+        {"100", "", "", false, {1, 2, 4, 5, 9}},  // both ends included
+        {"", "100", "", false, {1, 3, 4, 6, 7, 8, 10}},
+        {"-100", "-40", "", false, {3, 8}},
+        {"100", "100.01", "", false, {1, 4, 9}},
+        {"$1,000", "", "", false, {5}},
+        {"", "", "acme", false, {1, 2, 3, 4, 7}},  // vendor name
+        {"", "", "paper", false, {2, 3, 7}},       // description
+        {"", "", "V010", false, {6}},              // vendor id
+        {"", "", "PO5", false, {10}},              // PO number
+        {"", "", "100009", false, {10}},           // check id
+        {"", "", "acme", true, {3}},
+        {"0", "200", "SALT", false, {1, 4}},  // every test at once
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.min) + ".." + c.max + " any " + c.any);
+        SearchInputs in = range("20000101", "20991231");
+        in.amount_min = c.min;
+        in.amount_max = c.max;
+        in.any_text = c.any;
+        in.match_case = c.match_case;
+        ResultList list;
+        const SearchResult result = search_records(set(), SortOrder::Date, in, list);
+        Lines lines = run(set(), SortOrder::Date, in), want = by_ids(c.ids);
+        std::sort(lines.begin(), lines.end());
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(lines, want);
+        std::int64_t total = 0;
+        for (int id : c.ids) total += cents(kChecks[static_cast<std::size_t>(id - 1)]);
+        EXPECT_EQ(result.total_cents, total);
+    }
+}
+
+TEST_F(SearchTest, SummariesSumTheSearchsChecksByGroup) {
+    auto text = [](std::string_view field) {
+        while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
+        return std::string(field);
+    };
+    // Fiscal years by date, worked out by hand: the dates of 2007-2008 and
+    // the fiscal year of each, in date order.
+    const char *dates[] = {"20070101", "20070301", "20070302", "20070303", "20070615",
+                           "20071231", "20080101", "20080215"};
+    auto fiscal = [&](std::vector<const char *> years) {
+        std::map<std::string, std::string> of;
+        for (std::size_t i = 0; i < years.size(); ++i) of[dates[i]] = years[i];
+        return [of](const CheckRecord &r) { return of.at(std::string(r.CHKDATE, 8)); };
+    };
+    const char *y7 = "FY2007", *y8 = "FY2008";
+    const struct {
+        SummaryGroup by;
+        int fiscal_start;
+        std::function<std::string(const CheckRecord &)> group;
+    } cases[] = {
+        {SummaryGroup::Vendor, 7,
+         [&](const CheckRecord &r) { return text({r.NAME, 35}) + "|" + text({r.VENDORID, 10}); }},
+        {SummaryGroup::Month, 7,
+         [](const CheckRecord &r) { return std::string(r.CHKDATE, 4) + "-" + std::string(r.CHKDATE + 4, 2); }},
+        {SummaryGroup::Description, 7, [&](const CheckRecord &r) { return text({r.DESC, 35}); }},
+        {SummaryGroup::FiscalYear, 7, fiscal({y7, y7, y7, y7, y7, y8, y8, y8})},
+        {SummaryGroup::FiscalYear, 3, fiscal({y7, y8, y8, y8, y8, y8, y8, y8})},
+        {SummaryGroup::FiscalYear, 1, fiscal({y7, y7, y7, y7, y7, y7, y8, y8})},
+    };
+    const SearchInputs in = range("20070101", "20991231");  // leaves out the first check
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(summary_group_caption(c.by)) + " " + std::to_string(c.fiscal_start));
+        struct Group { std::size_t checks = 0; std::int64_t cents = 0; std::string first = "9", last; };
+        std::map<std::string, Group> want;
+        for (const CheckRecord &r : kChecks) {
+            const std::string date(r.CHKDATE, 8);
+            if (date < in.from) continue;
+            Group &g = want[c.group(r)];
+            ++g.checks;
+            g.cents += cents(r);
+            g.first = std::min(g.first, date);
+            g.last = std::max(g.last, date);
+        }
+        for (SummarySort sort : {SummarySort::Total, SummarySort::Group}) {
+            const Summary summary =
+                summarize(set(), SortOrder::VendorName, in, {c.by, sort, c.fiscal_start});
+            ASSERT_EQ(summary.rows.size(), want.size());
+            std::int64_t sum = 0;
+            double shares = 0;
+            for (std::size_t i = 0; i < summary.rows.size(); ++i) {
+                const SummaryRow &row = summary.rows[i];
+                const std::string key =
+                    c.by == SummaryGroup::Vendor ? row.label + "|" + row.vendor_id : row.label;
+                ASSERT_EQ(want.count(key), 1u) << key;
+                EXPECT_EQ(row.checks, want[key].checks) << key;
+                EXPECT_EQ(row.total_cents, want[key].cents) << key;
+                EXPECT_EQ(row.first_date + row.last_date, want[key].first + want[key].last) << key;
+                if (i > 0 && sort == SummarySort::Total)
+                    EXPECT_GE(summary.rows[i - 1].total_cents, row.total_cents);
+                if (i > 0 && sort == SummarySort::Group && c.by != SummaryGroup::Vendor)
+                    EXPECT_LT(summary.rows[i - 1].label, row.label);
+                sum += row.total_cents;
+                shares += row.share;
+            }
+            EXPECT_EQ(summary.total_cents, sum);
+            EXPECT_EQ(summary.total_cents, summary.search.total_cents);
+            EXPECT_EQ(summary.checks, kChecks.size() - 1);
+            EXPECT_NEAR(shares, 1.0, 1e-9);
+        }
+    }
+}
+
 TEST(SearchInputCheck, RefusesWhatIsNoDateOrAmount) {
     const struct {
         const char *from, *to, *amount;
         const char *field;  // "" when the inputs are sound
+        const char *min = "", *max = "";  // the amount range
     } cases[] = {
         {"20070101", "20071231", "", ""},
         {"20070101", "20070101", "$10,000.50", ""},
@@ -285,10 +404,16 @@ TEST(SearchInputCheck, RefusesWhatIsNoDateOrAmount) {
         {"20070101", "20071231", "10,00", "Amount"},
         {"20070101", "20071231", "1e5", "Amount"},
         {"20070101", "20071231", "99999999999999", "Amount"},
+        {"20070101", "20071231", "", "", "-5", "-5"},
+        {"20070101", "20071231", "", "Amount from", "1.234", ""},
+        {"20070101", "20071231", "", "Amount to", "", "ten"},
+        {"20070101", "20071231", "", "Amount from", "100", "99.99"},  // from above to
     };
     for (const auto &c : cases) {
         SearchInputs in = range(c.from, c.to);
         in.amount = c.amount;
+        in.amount_min = c.min;
+        in.amount_max = c.max;
         const std::optional<InputError> error = check_search_inputs(in);
         EXPECT_EQ(error ? error->field : "", c.field) << c.from << " " << c.to << " " << c.amount;
         if (error) {

@@ -1,0 +1,21 @@
+// record_sink.h - where the checks a search accepts go when they are wanted
+// as records, not as result lines: the result-line builder, a summary, a
+// table export.  One walk of the search feeds them all alike.
+#ifndef LEDGROVE_APP_SEARCH_RECORD_SINK_H
+#define LEDGROVE_APP_SEARCH_RECORD_SINK_H
+
+#include "app/store/check_record.h"
+
+namespace ledgrove {
+
+class RecordSink {
+public:
+    virtual ~RecordSink() = default;
+    // One accepted check, in the search's order.  The record lives in the
+    // set's shared buffer: it is valid only for the call.
+    virtual void add(const CheckRecord &record) = 0;
+};
+
+}  // namespace ledgrove
+
+#endif  // LEDGROVE_APP_SEARCH_RECORD_SINK_H
