@@ -23,7 +23,7 @@
 #include "app/ui/advanced_options_dialog.h"
 #include "app/ui/ansi_text.h"
 #include "app/ui/control_ids.h"
-#include "app/ui/date_step.h"
+#include "app/search/date_step.h"
 #include "app/ui/report_printer.h"
 #include "app/ui/result_model.h"
 #include "app/ui/user_prompts.h"
