@@ -362,10 +362,18 @@ void SearchWindow::build_form() {
     page->addWidget(label("Check Registry Records"), 0, Qt::AlignHCenter);
     view_ = add(new ResultView, kResultList);
     auto *bar = new SortBar(view_, central);
-    for (const SortButton &b : kSortButtons) {
+    // Seven buttons of one caption share no letter: Alt and the column's
+    // number, from the left, presses one.
+    int column = 0;
+    for (const ResultColumn &c : kResultColumns) {
+        const SortButton &b = *std::find_if(std::begin(kSortButtons), std::end(kSortButtons),
+                                            [&](const SortButton &s) { return s.order == c.order; });
         auto *button = add(new QPushButton(QStringLiteral("sort")), b.id);
         button->setAutoDefault(true);
-        button->setToolTip(tr("List in %1 order").arg(latin1(sort_order_caption(b.order))));
+        button->setShortcut(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_1 + column++)));
+        button->setToolTip(tr("List in %1 order (%2)")
+                               .arg(latin1(sort_order_caption(b.order)),
+                                    button->shortcut().toString(QKeySequence::NativeText)));
         connect(button, &QPushButton::clicked, this, [this, id = b.id] { command(id); });
         bar->add(button, b.order);
     }

@@ -266,6 +266,8 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), widget(kVendorNameText));
         QTest::keyClick(window.get(), Qt::Key_R, Qt::AltModifier);  // Report
         QTRY_VERIFY(!lines().isEmpty());
+        QTest::keyClick(window.get(), Qt::Key_7, Qt::AltModifier);  // the seventh column's "sort"
+        QTRY_COMPARE(text(kSortCaption), QString("Amount"));
         // Ctrl+Plus and Ctrl+Minus size the list's text; Ctrl+0 goes back.
         const int points = window->result_view()->point_size();
         QTest::keyClick(window.get(), Qt::Key_Plus, Qt::ControlModifier);
