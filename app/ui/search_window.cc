@@ -298,6 +298,7 @@ void SearchWindow::build_form() {
     QComboBox *years = combo(kYears, 4);
     range->addWidget(label("&Years:", years), 1, 8);
     range->addWidget(years, 1, 9);
+    range->setColumnStretch(10, 1);  // a wider group leaves its room at the right
     auto *options = new QHBoxLayout;
     options->addWidget(add(new QCheckBox(QStringLiteral("Include &Subtotals")), kSubtotals));
     options->addWidget(add(new QCheckBox(QStringLiteral("subtotal Dates &by Month")), kSubtotalByMonth));
