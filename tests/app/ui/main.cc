@@ -1,8 +1,6 @@
-// main.cc - the window's tests, one program: each class runs in turn on
-// the offscreen platform with settings of its own (Qt's test mode), so
-// nothing of the user's is read or written.  A class's name as the first
-// argument runs that class alone, with Qt Test's options after it:
-//   ledgrove_ui_test WindowTest keyboard
+// main.cc - the window's tests, one program: each class in turn, on the
+// offscreen platform, with settings of its own (Qt's test mode).  A class's
+// name as the first argument runs it alone: ledgrove_ui_test WindowTest keyboard
 #include <QApplication>
 #include <QStandardPaths>
 #include <cstring>
@@ -15,19 +13,11 @@ int main(int argc, char **argv) {
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);  // the tests close windows and go on
-    const struct {
-        const char *name;
-        int (*run)(int, char **);
-    } classes[] = {{"WindowTest", run_window_tests},
-                   {"OutputTest", run_output_tests},
-                   {"MaintenanceTest", run_maintenance_tests}};
+    const std::pair<const char *, int (*)(int, char **)> classes[] = {
+        {"WindowTest", run_window_tests}, {"OutputTest", run_output_tests}, {"MaintenanceTest", run_maintenance_tests}};
+    for (const auto &[name, run] : classes)
+        if (argc > 1 && std::strcmp(argv[1], name) == 0) return argv[1] = argv[0], run(argc - 1, argv + 1);
     int failed = 0;
-    for (const auto &c : classes) {
-        if (argc > 1 && std::strcmp(argv[1], c.name) == 0) {
-            argv[1] = argv[0];
-            return c.run(argc - 1, argv + 1);
-        }
-    }
-    for (const auto &c : classes) failed += c.run(argc, argv) != 0;
+    for (const auto &[name, run] : classes) failed += run(argc, argv) != 0;
     return failed;
 }

@@ -42,14 +42,9 @@ class MaintenanceTest : public QObject, ui_test::Fixture {
     QString message(int i) const { return prompts->messages[i].caption + " | " + prompts->messages[i].text; }
     QString status() const { return window->findChild<QLabel *>("registerStatus")->text(); }
     int listed() const { return static_cast<int>(window->results().size()); }
-    // Acts on the next modal dialog once it shows.
-    void when_modal(std::function<void(QWidget *)> act, int tries = 500) {
-        QTimer::singleShot(10, this, [this, act, tries] {
-            if (QWidget *modal = QApplication::activeModalWidget())
-                act(modal);
-            else if (tries > 0)
-                when_modal(act, tries - 1);
-        });
+    // Acts on the next modal dialog: the first events handled are its own.
+    void when_modal(std::function<void(QWidget *)> act) {
+        QTimer::singleShot(0, this, [act] { act(QApplication::activeModalWidget()); });
     }
 
 private slots:
@@ -202,9 +197,6 @@ private slots:
     }
 };
 
-int run_maintenance_tests(int argc, char **argv) {
-    MaintenanceTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+int run_maintenance_tests(int argc, char **argv) { return ui_test::run<MaintenanceTest>(argc, argv); }
 
 #include "maintenance_test.moc"

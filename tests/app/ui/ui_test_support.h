@@ -64,32 +64,23 @@ inline ledgrove::CheckRecord accented_check() {
 
 // A register in its own directory: empty.dbf, ReadMe.txt, ChkREG.DBF and
 // the eight indexes, the set open.
-class Register {
-public:
-    Register() : set_(dir_.path().toStdString()) {
-        ok_ = ledgrove::create_empty_data_file(path("empty.dbf").toStdString()) == 0 &&
+struct Register {
+    QTemporaryDir dir;
+    ledgrove::DatabaseSet set_{dir.path().toStdString()};
+    bool ok = ledgrove::create_empty_data_file(path("empty.dbf").toStdString()) == 0 &&
               ledgrove::empty_register(set_, path("empty.dbf").toStdString()).ok() &&
-              write_file(path("ReadMe.txt"), "notes\r\n");
-        set_.open();
-        ok_ = ok_ && set_.failures().empty();
-    }
+              write_file(path("ReadMe.txt"), "notes\r\n") && (set_.open(), set_.failures().empty());
 
-    bool ok() const { return ok_; }
-    QString path(const QString &name) const { return dir_.filePath(name); }
+    QString path(const QString &name) const { return dir.filePath(name); }
     ledgrove::DatabaseSet &set() { return set_; }
     std::uint32_t record_count() { return set_.data_open() ? set_.data()->header.record_count : 0; }
     // Imports register CSV text through the core and rebuilds the indexes.
     bool import_text(const std::string &csv) {
-        if (!write_file(path("load.csv"), csv)) return false;
-        const ledgrove::ImportReport report = ledgrove::import_csv(set_, path("load.csv").toStdString());
-        return report.ok() && report.skipped.empty() && ledgrove::rebuild_all_indexes(set_).ok() &&
-               QFile::remove(path("load.csv"));
+        const ledgrove::ImportReport report =
+            write_file(path("load.csv"), csv) ? ledgrove::import_csv(set_, path("load.csv").toStdString())
+                                              : ledgrove::ImportReport{};
+        return report.imported > 0 && report.skipped.empty() && ledgrove::rebuild_all_indexes(set_).ok();
     }
-
-private:
-    QTemporaryDir dir_;
-    ledgrove::DatabaseSet set_;
-    bool ok_ = false;
 };
 
 struct Message {
@@ -98,28 +89,7 @@ struct Message {
 };
 
 // Installs answering prompts for its lifetime.
-class Prompts {
-public:
-    Prompts() : saved_(ledgrove::ui::prompts()) {
-        ledgrove::ui::UserPrompts &p = ledgrove::ui::prompts();
-        p.message = [this](QWidget *, const QString &text, const QString &caption,
-                           ledgrove::ui::MessageButtons buttons) {
-            messages.push_back({text, caption, buttons});
-            return answers.isEmpty() ? true : answers.takeFirst();
-        };
-        p.file = [this](QWidget *, ledgrove::ui::FileChoice, const QString &title) {
-            file_titles.push_back(title);
-            return files.isEmpty() ? QString() : files.takeFirst();
-        };
-        p.printer = [this](QWidget *, QPrinter &printer, bool selection) {
-            ++print_dialogs;
-            selection_offered = selection;
-            return set_up_printer ? set_up_printer(printer) : false;
-        };
-        p.open_url = [](const QUrl &) {};
-    }
-    ~Prompts() { ledgrove::ui::prompts() = saved_; }
-
+struct Prompts {
     QVector<Message> messages;
     QVector<bool> answers;  // answers to the next message boxes; then OK / Yes
     QStringList files;      // answers to the next file dialogs; then cancel
@@ -127,9 +97,26 @@ public:
     std::function<bool(QPrinter &)> set_up_printer;  // none: the print dialog is cancelled
     int print_dialogs = 0;
     bool selection_offered = false;
+    const ledgrove::ui::UserPrompts saved = ledgrove::ui::prompts();
 
-private:
-    ledgrove::ui::UserPrompts saved_;
+    Prompts() {
+        ledgrove::ui::prompts() = {
+            [this](QWidget *, const QString &text, const QString &caption, ledgrove::ui::MessageButtons buttons) {
+                messages.push_back({text, caption, buttons});
+                return answers.isEmpty() ? true : answers.takeFirst();
+            },
+            [this](QWidget *, ledgrove::ui::FileChoice, const QString &title) {
+                file_titles.push_back(title);
+                return files.isEmpty() ? QString() : files.takeFirst();
+            },
+            [this](QWidget *, QPrinter &printer, bool selection) {
+                ++print_dialogs;
+                selection_offered = selection;
+                return set_up_printer ? set_up_printer(printer) : false;
+            },
+            [](const QUrl &) {}};
+    }
+    ~Prompts() { ledgrove::ui::prompts() = saved; }
 };
 
 // A register with the ranked and accented checks (and `demo` more of the
@@ -145,7 +132,7 @@ struct Fixture {
         std::vector<ledgrove::CheckRecord> checks = ranked_checks();
         if (accented) checks.push_back(accented_check());
         for (const ledgrove::CheckRecord &r : checks) csv += ledgrove::csv_line_from_record(r);
-        return reg->ok() && reg->import_text(csv);
+        return reg->ok && (csv.empty() || reg->import_text(csv));
     }
     void open_window() {
         close_window();  // first: a Prompts puts back the prompts it found
@@ -176,6 +163,13 @@ struct Fixture {
         window->set_control_text(kToYear, std::to_string(to));
     }
 };
+
+// Runs a test class's slots, for the program's main.
+template <class Tests>
+int run(int argc, char **argv) {
+    Tests tests;
+    return QTest::qExec(&tests, argc, argv);
+}
 
 // The pages of a PDF file as text, one string per page.
 inline QStringList pdf_pages(const QString &pdf) {
