@@ -19,7 +19,7 @@ namespace ledgrove::cli {
 namespace {
 
 const Command kCommands[] = {
-    {"search", "list checks, as the search dialog does", kSearchHelp, run_search_command},
+    {"search", "list checks, as the search window does", kSearchHelp, run_search_command},
     {"import", "add the checks of a register CSV file, then rebuild the indexes",
      "usage: ledgrove-cli import FILE.csv\n\n"
      "Adds every good line of FILE.csv to the register and rebuilds all eight\n"

@@ -16,7 +16,7 @@ namespace ledgrove::cli {
 const char *const kSearchHelp =
     "usage: ledgrove-cli search [options]\n"
     "\n"
-    "Lists the checks of a date range in one order, as the search dialog does,\n"
+    "Lists the checks of a date range in one order, as the search window does,\n"
     "one result line per line, then three lines: \"Records: N\", \"Total Amount: T\"\n"
     "and the time the search took.\n"
     "\n"

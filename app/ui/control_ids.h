@@ -73,7 +73,7 @@ inline constexpr int kTotalAmount = 1018;
 
 }  // namespace ledgrove::control
 
-// The Advanced Options dialog reuses some numbers of the search dialog for
+// The Advanced Options dialog reuses some numbers of the search window for
 // its own buttons.
 namespace ledgrove::control::advanced {
 

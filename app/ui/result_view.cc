@@ -34,8 +34,9 @@ public:
         if (selected) painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
         painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
         painter->setFont(option.font);
-        const qreal baseline = option.rect.top() + QFontMetricsF(option.font).ascent();
-        painter->drawText(QPointF(option.rect.left() + kTextMargin, baseline), index.data().toString());
+        // The view's metrics, not new ones made for every line drawn.
+        painter->drawText(QPoint(option.rect.left() + kTextMargin, option.rect.top() + option.fontMetrics.ascent()),
+                          index.data().toString());
         painter->restore();
         if (option.state & QStyle::State_HasFocus) {
             QStyleOptionFocusRect focus;
@@ -166,6 +167,7 @@ void ResultView::set_point_size(int points) {
     }
     headings.setPointSizeF(points_ * scale);
     header_->setFont(headings);
+    header_height_ = header_->sizeHint().height();
     setGridSize(QSize(2 * kTextMargin + advance_x(kResultLineWidth), QFontMetrics(font).height()));
     size_sections();
     updateGeometries();
@@ -198,8 +200,10 @@ void ResultView::updateGeometries() {
     if (placing_header_) return;
     if (!header_) return QListView::updateGeometries();  // while the view is being set up
     placing_header_ = true;
-    const int height = header_->sizeHint().height();
-    setViewportMargins(0, height, 0, 0);
+    // Every search lays the list out again: the margin is set only when the
+    // headings' height changed, since setting it lays out the scroll area.
+    const int height = header_height_;
+    if (viewportMargins().top() != height) setViewportMargins(0, height, 0, 0);
     const QRect area = viewport()->geometry();
     header_->setGeometry(area.left(), area.top() - height, area.width(), height);
     placing_header_ = false;

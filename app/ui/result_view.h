@@ -68,6 +68,7 @@ private:
     QHeaderView *header_ = nullptr;
     int points_ = 0;
     double advance_ = 0;  // one character of the list font, as a line lays it out
+    int header_height_ = 0;
     bool placing_header_ = false;
 };
 

@@ -311,7 +311,14 @@ void SearchWindow::build_form() {
     // The order of the last search.
     auto *sort_by = new QHBoxLayout;
     sort_by->addWidget(label("Sort by "));
-    sort_by->addWidget(add(label("Date"), kSortCaption));
+    // The labels a search writes have a fixed size: a new text then asks
+    // for no new layout of the window, which every search would pay for.
+    QLabel *caption = add(label("Date"), kSortCaption);
+    int widest = 0;
+    for (const SortButton &b : kSortButtons)
+        widest = std::max(widest, fontMetrics().horizontalAdvance(latin1(sort_order_caption(b.order))));
+    caption->setFixedSize(widest, caption->sizeHint().height());
+    sort_by->addWidget(caption);
     form->addLayout(sort_by, 0, 2, Qt::AlignTop);
     form->setColumnStretch(3, 1);  // the form keeps its arrangement; the list takes the room
 
@@ -346,10 +353,16 @@ void SearchWindow::build_form() {
     fields->setColumnStretch(6, 1);
     form->addWidget(matches, 1, 0, 1, 2);
 
-    // The last search's figures.  Their labels start as runs of spaces,
-    // which must not set the window's least width.
-    for (int id : {kElapsed, kRecordCount, kUnused, kTotalAmount})
-        add(label(kStatusLabelText), id)->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0,000,000")));
+    // The last search's figures, each as wide as the largest it shows.
+    const struct {
+        int id;
+        const char *widest;
+    } figure_labels[] = {{kElapsed, "00000 seconds"}, {kRecordCount, "0000000"},
+                         {kUnused, "0000000"}, {kTotalAmount, "-000,000,000,000.00"}};
+    for (const auto &[id, widest] : figure_labels) {
+        QLabel *figure = add(label(kStatusLabelText), id);
+        figure->setFixedSize(fontMetrics().horizontalAdvance(QString::fromLatin1(widest)), figure->sizeHint().height());
+    }
     auto *figures = new QGridLayout;
     figures->addWidget(control(kElapsed), 0, 0, 1, 2);
     figures->addWidget(label("Records:"), 1, 0);
@@ -697,6 +710,7 @@ void SearchWindow::show_register_status() {
 }
 
 void SearchWindow::show_selection_status() {
+    if (!view_->selectionModel()->hasSelection()) return selection_status_->clear();
     const std::vector<std::size_t> rows = selected_rows();
     const LinesSum sum = sum_record_lines(results_, rows);
     selection_status_->setText(from_ansi(messages::selection_status(sum.checks, sum.cents)));
