@@ -104,8 +104,8 @@ struct MatchBox {
     int shown;
 };
 constexpr MatchBox kMatchBoxes[] = {
-    {kVendorNameText, &SearchInputs::vendor_name, search_limits::kVendorName, 18},
-    {kDescriptionText, &SearchInputs::description, search_limits::kDescription, 18},
+    {kVendorNameText, &SearchInputs::vendor_name, search_limits::kVendorName, 16},
+    {kDescriptionText, &SearchInputs::description, search_limits::kDescription, 16},
     {kCheckIdText, &SearchInputs::check_id, search_limits::kCheckId, 7},
     {kPoNumberText, &SearchInputs::po_number, search_limits::kPoNumber, 9},
     {kVendorIdText, &SearchInputs::vendor_id, search_limits::kVendorId, 10},

@@ -279,12 +279,12 @@ private slots:
         // and the next window opens with the same size and text size.
         QTest::keyClick(widget(kDescriptionText), Qt::Key_Escape);
         QVERIFY(window->isVisible());
-        window->resize(1000, 650);
+        window->resize(1100, 650);
         QTest::keyClick(window.get(), Qt::Key_Plus, Qt::ControlModifier);
         QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!window->isVisible() && !reg->set().is_open());
         open_window();
-        QCOMPARE(window->size(), QSize(1000, 650));
+        QCOMPARE(window->size(), QSize(1100, 650));
         QCOMPARE(window->result_view()->point_size(), points + 1);
     }
 
