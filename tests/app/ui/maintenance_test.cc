@@ -155,13 +155,6 @@ private slots:
         QVERIFY(window->isVisible() && reg->set().is_open());
     }
 
-    void empty_question_defaults_to_no() {
-        // The real message box: Enter must answer No.
-        when_modal([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
-        QVERIFY(!ledgrove::ui::real_prompts().message(window.get(), "Empty?", "Are you sure?",
-                                                      ledgrove::ui::MessageButtons::YesNo));
-    }
-
     void reindex_restores_a_lost_index() {
         window.reset();
         reg->set().close();

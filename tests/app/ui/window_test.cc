@@ -311,22 +311,11 @@ private slots:
         QCOMPARE(text(kCheckIdText), QString("W22-21"));
     }
 
-    void advanced_options_once_and_open_notice() {
+    void advanced_options_open_once() {
         click(kAdvancedOptions);
         click(kAdvancedOptions);  // raises the one open
         const auto opened = window->findChildren<QDialog *>("advancedOptions");
         QVERIFY(opened.size() == 1 && opened[0]->isVisible() && !opened[0]->isModal());
-        // A file that did not open: a notice once, naming it, blocking nothing.
-        reg->set().close();
-        QVERIFY(QFile::rename(reg->path("ChkRNAM.IX4"), reg->path("away")));
-        open_window();
-        window->show_open_notice();
-        window->show_open_notice();
-        const QList<QWidget *> boxes = window->findChildren<QWidget *>("openNotice");
-        reg->set().close();
-        QVERIFY(QFile::rename(reg->path("away"), reg->path("ChkRNAM.IX4")));
-        QVERIFY(boxes.size() == 1 && boxes[0]->isVisible() && !boxes[0]->isModal());
-        QVERIFY(boxes[0]->property("text").toString().contains("ChkRNAM.IX4 is missing: Vendor Name searches list nothing"));
     }
 };
 
