@@ -1,7 +1,7 @@
 // The import: bad lines skip only themselves and are reported by number,
 // every good line comes in, an import that adds nothing fails, a file of
 // any size is read whole, and record ids continue from the register's last
-// id and stop at zzzzzz.
+// id and stop at zzzzzz; the report sums the amounts it added.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -37,29 +37,30 @@ TEST(Import, BadLinesSpoilOnlyThemselves) {
         std::string text;
         std::vector<std::string> imported;  // check ids, in file order
         std::vector<std::size_t> skipped;   // line numbers
+        std::int64_t cents;                 // the imported amounts' sum
         std::size_t blank_lines = 0;
     } cases[] = {
         {"a short line", csv("000001", "01/02/2007", "A", "1.00") + "000002,01/02/2007,SHORT\r\n" +
                              csv("000003", "01/02/2007", "C", "3.00"),
-         {"000001", "000003"}, {2}},
+         {"000001", "000003"}, {2}, 400},
         {"LF-only line ends", csv("000001", "01/02/2007", "A", "1.00", "\n") +
                                   csv("000002", "01/02/2007", "B", "2.00", "\n") +
                                   csv("000003", "01/02/2007", "C", "3.00", "\n"),
-         {"000001", "000002", "000003"}, {}},
+         {"000001", "000002", "000003"}, {}, 600},
         {"mixed line ends and no end on the last line",
          csv("000001", "01/02/2007", "A", "1.00", "\n") + csv("000002", "01/02/2007", "B", "2.00") +
              csv("000003", "01/02/2007", "C", "3.00", ""),
-         {"000001", "000002", "000003"}, {}},
+         {"000001", "000002", "000003"}, {}, 600},
         {"an amount with no number", csv("000001", "01/02/2007", "A", "abc") +
                                          csv("000002", "01/02/2007", "B", "") +
                                          csv("000003", "01/02/2007", "C", "-"),
-         {}, {1, 2, 3}},
+         {}, {1, 2, 3}, 0},
         {"an amount too large", csv("000001", "01/02/2007", "A", "1000000000000.00") +
                                     csv("000002", "01/02/2007", "B", "-100000000000.00") +
                                     csv("000003", "01/02/2007", "C", "999999999999.99"),
-         {"000003"}, {1, 2}},
+         {"000003"}, {1, 2}, 99999999999999},
         {"blank lines are passed over", "\r\n" + csv("000001", "01/02/2007", "A", "1.00") + "\n   \r\n",
-         {"000001"}, {}, 3},
+         {"000001"}, {}, 100, 3},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -74,6 +75,7 @@ TEST(Import, BadLinesSpoilOnlyThemselves) {
         for (const CheckRecord &r : records_of(reg.set())) imported.push_back(chkid_of(r));
         EXPECT_EQ(imported, c.imported);
         EXPECT_EQ(report.imported, c.imported.size());
+        EXPECT_EQ(report.imported_cents, c.cents);
     }
 }
 
@@ -89,6 +91,7 @@ TEST(Import, FieldsComeInAsTheColumnsHoldThem) {
     EXPECT_EQ(std::string(r.CHKDATE, 8), "19990705");
     EXPECT_EQ(std::string(r.NAME, 35), "SMITH, JOHN" + S(24));
     EXPECT_EQ(std::string(r.AMOUNT, 15), "-00000001234.50");
+    EXPECT_EQ(report.imported_cents, -123450);
     EXPECT_EQ(r.tag, ' ');
 }
 

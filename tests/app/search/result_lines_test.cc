@@ -55,6 +55,39 @@ TEST(ResultLines, RecordLinesFollowTheColumns) {
     EXPECT_EQ(separator_line(), SEP);
 }
 
+// The headings' columns hold what a record line puts there: each field
+// starts at its column's first and ends before the next column, one space
+// between; the amount ends at the line's end.
+TEST(ResultLines, HeadingColumnsHoldTheirFields) {
+    const CheckRecord r = make_record("C12345", "20070102", "V123456789", std::string(35, 'N'),
+                                      "P1234567", std::string(35, 'D'), "000000001234.50");
+    const std::string line = record_line(r);
+    const struct {
+        SortOrder order;
+        std::string shown;
+    } fields[] = {
+        {SortOrder::CheckID, "C12345"},        {SortOrder::Date, "01/02/2007"},
+        {SortOrder::VendorID, "V123456789"},   {SortOrder::VendorName, std::string(35, 'N')},
+        {SortOrder::PONumber, "P1234567"},     {SortOrder::Description, std::string(35, 'D')},
+        {SortOrder::Amount, S(7) + "1,234.50"},
+    };
+    std::size_t next = 0;
+    for (const ResultColumn &c : kResultColumns) {
+        SCOPED_TRACE(std::string(sort_order_caption(c.order)));
+        EXPECT_EQ(c.first, next);
+        next = c.first + c.width;
+        for (const auto &f : fields)
+            if (f.order == c.order) {
+                EXPECT_EQ(line.substr(c.first, f.shown.size()), f.shown);
+                EXPECT_LE(f.shown.size() + (next < line.size() ? 1 : 0), c.width);
+                if (next < line.size()) {
+                    EXPECT_EQ(line[next - 1], ' ');
+                }
+            }
+    }
+    EXPECT_EQ(next, line.size());
+}
+
 TEST(ResultLines, FieldStoredShortShortensTheLine) {
     CheckRecord r = R4;
     std::memset(r.NAME, 0, sizeof r.NAME);
