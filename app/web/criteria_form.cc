@@ -113,18 +113,20 @@ std::string criteria_form(const WebQuery &query, std::string_view action, bool s
     form.text("amount", "Amount", "1,234.50", 20);
     form.text("amount-min", "Amount from", "", 20);
     form.text("amount-max", "Amount to", "", 20);
-    form.raw("</fieldset>\n<fieldset><legend>Listing</legend>\n");
-    form.select("order", "Order", {{"", "Date"}, {"vendor-name", "Vendor name"},
-                                   {"po-number", "PO number"}, {"description", "Description"},
-                                   {"amount", "Amount"}, {"vendor-id", "Vendor ID"},
-                                   {"check-id", "Check ID"}});
-    form.check("reverse", "Reverse order");
     if (summary) {
+        // A summary's order is its grouping's; the search's order plays no part.
+        form.raw("</fieldset>\n<fieldset><legend>Summary</legend>\n");
         form.select("by", "Summary by", {{"vendor", "Vendor"}, {"month", "Month"},
                                          {"fiscal-year", "Fiscal year"},
                                          {"description", "Description"}});
         form.select("sort", "Sorted by", {{"", "Total, largest first"}, {"group", "Group"}});
     } else {
+        form.raw("</fieldset>\n<fieldset><legend>Listing</legend>\n");
+        form.select("order", "Order", {{"", "Date"}, {"vendor-name", "Vendor name"},
+                                       {"po-number", "PO number"}, {"description", "Description"},
+                                       {"amount", "Amount"}, {"vendor-id", "Vendor ID"},
+                                       {"check-id", "Check ID"}});
+        form.check("reverse", "Reverse order");
         form.check("subtotals", "Subtotals");
         form.check("by-month", "Subtotal dates by month");
     }

@@ -70,4 +70,10 @@ std::string message_page(std::string_view heading, std::string_view message) {
                                   "</p>\n<p><a href=\"/search\">Start a new search</a></p>");
 }
 
+std::string refusal_html(std::string_view parameter, std::string_view message) {
+    return "<p class=\"error\" id=\"error\" data-parameter=\"" + escape(parameter) +
+           "\"><strong>Please correct " + escape(parameter) + ":</strong> " + escape(message) +
+           "</p>\n";
+}
+
 }  // namespace ledgrove::web

@@ -18,6 +18,9 @@ std::string html_page(std::string_view title, std::string_view body);
 // the message, both text.
 std::string message_page(std::string_view heading, std::string_view message);
 
+// The paragraph above a form that says which parameter to mend and why.
+std::string refusal_html(std::string_view parameter, std::string_view message);
+
 }  // namespace ledgrove::web
 
 #endif  // LEDGROVE_APP_WEB_PAGE_FRAME_H

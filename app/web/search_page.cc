@@ -12,12 +12,6 @@
 namespace ledgrove::web {
 namespace {
 
-std::string error_html(const QueryError &error) {
-    return "<p class=\"error\" id=\"error\" data-parameter=\"" + escape(error.parameter) +
-           "\"><strong>Please correct " + escape(error.parameter) + ":</strong> " +
-           escape(error.message) + "</p>\n";
-}
-
 std::string table_html(const std::vector<PageRow> &rows) {
     const std::vector<TableColumn> &columns = check_columns();
     std::string html = "<table class=\"cards checks\"><thead><tr>";
@@ -72,7 +66,7 @@ std::string pager_html(const WebQuery &query, std::string_view path, std::size_t
 
 std::string search_page(const WebQuery &query, const SearchView *view, const QueryError *error) {
     std::string body = "<h2>Search the checks</h2>\n" + criteria_form(query, "/search", false);
-    if (error) body += error_html(*error);
+    if (error) body += refusal_html(error->parameter, error->message);
     if (view) {
         const SearchInputs &in = query.request.inputs;
         body += "<p class=\"summary-line\" id=\"result\"><strong>Records: <span id=\"count\">" +

@@ -67,10 +67,7 @@ std::string table_html(const WebQuery &query, const Summary &summary) {
 std::string summary_page(const WebQuery &query, const Summary *summary,
                          const std::string &chart_svg, const QueryError *error) {
     std::string body = "<h2>Summaries</h2>\n" + criteria_form(query, "/summary", true);
-    if (error)
-        body += "<p class=\"error\" id=\"error\" data-parameter=\"" + escape(error->parameter) +
-                "\"><strong>Please correct " + escape(error->parameter) + ":</strong> " +
-                escape(error->message) + "</p>\n";
+    if (error) body += refusal_html(error->parameter, error->message);
     if (summary) {
         const std::string caption(summary_group_caption(summary->options.by));
         body += "<p class=\"summary-line\" id=\"result\"><strong>Groups: " +
