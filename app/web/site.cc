@@ -13,6 +13,7 @@
 #include "app/output/json_table.h"
 #include "app/output/summary_table.h"
 #include "app/output/table_export.h"
+#include "app/search/index_walk.h"
 #include "app/store/amount_text.h"
 #include "app/web/page_frame.h"
 #include "app/web/result_page.h"
@@ -161,24 +162,42 @@ std::string Site::chart(const std::string &stamp, const SearchRequest &request,
     return chart_svgs_.get(key, [&] { return charts_.chart(summary); });
 }
 
+Site::SearchPage Site::search_page_of(SetPool::Lease &lease, const WebQuery &query) {
+    const SearchInputs &in = query.request.inputs;
+    const std::size_t first = (query.page - 1) * kPageSize;
+    SearchPage out;
+    // Past the first page the whole result's count is wanted anyway: taken
+    // first, it spares the walk of a page past the end, which would read
+    // the whole result for nothing.
+    if (query.page > 1) {
+        out.whole = tally(lease, in);
+        if (out.whole.end_result != ERR_NONE && !is_end_of_walk(out.whole.end_result)) {
+            out.failed = true;
+            return out;
+        }
+        if (first >= out.whole.count) return out;
+    }
+    ResultPage page = result_page(lease.set(), query.request.order, in, first, kPageSize);
+    out.failed = page.walk.stopped_by_error();
+    out.rows = std::move(page.rows);
+    if (query.page == 1)
+        out.whole = page.walked_all
+                        ? Tally{page.walk.line_count, page.walk.total_cents, page.walk.end_result}
+                        : tally(lease, in);
+    return out;
+}
+
 Reply Site::search_page(const QueryPairs &pairs) {
     if (pairs.empty()) return html(200, web::search_page(WebQuery{}, nullptr));
     Prepared p = prepare(pool_, pairs, false);
     if (p.unreadable) return unreadable(false);
     if (p.error) return html(400, web::search_page(p.query, nullptr, &*p.error));
-    const SearchInputs &in = p.query.request.inputs;
-    ResultPage page = result_page(p.lease->set(), p.query.request.order, in,
-                                  (p.query.page - 1) * kPageSize, kPageSize);
-    if (page.walk.stopped_by_error()) return damaged(false);
+    SearchPage page = search_page_of(*p.lease, p.query);
+    if (page.failed) return damaged(false);
     SearchView view;
     view.rows = std::move(page.rows);
-    view.count = page.walk.line_count;
-    view.total_cents = page.walk.total_cents;
-    if (!page.walked_all) {
-        const Tally whole = tally(*p.lease, in);
-        view.count = whole.count;
-        view.total_cents = whole.total_cents;
-    }
+    view.count = page.whole.count;
+    view.total_cents = page.whole.total_cents;
     return html(200, web::search_page(p.query, &view));
 }
 
@@ -187,11 +206,9 @@ Reply Site::search_api(const QueryPairs &pairs) {
     if (p.unreadable) return unreadable(true);
     if (p.error) return json_refusal(*p.error);
     const SearchInputs &in = p.query.request.inputs;
-    ResultPage page = result_page(p.lease->set(), p.query.request.order, in,
-                                  (p.query.page - 1) * kPageSize, kPageSize);
-    if (page.walk.stopped_by_error()) return damaged(true);
-    Tally whole{page.walk.line_count, page.walk.total_cents, page.walk.end_result};
-    if (!page.walked_all) whole = tally(*p.lease, in);
+    SearchPage page = search_page_of(*p.lease, p.query);
+    if (page.failed) return damaged(true);
+    const Tally &whole = page.whole;
     std::vector<TableRow> rows;
     for (PageRow &row : page.rows)
         if (!row.subtotal) rows.push_back(std::move(row.check));

@@ -25,6 +25,7 @@
 #include "app/web/chart_queue.h"
 #include "app/web/memo.h"
 #include "app/web/query.h"
+#include "app/web/result_page.h"
 #include "app/web/set_pool.h"
 #include "app/web/tally.h"
 
@@ -57,6 +58,14 @@ private:
     Reply search_api(const QueryPairs &pairs);
     Reply summary_api(const QueryPairs &pairs);
     Reply download(const QueryPairs &pairs, bool xlsx);
+
+    // One page of a search and the count and total of the whole.
+    struct SearchPage {
+        std::vector<PageRow> rows;
+        Tally whole;
+        bool failed = false;  // an engine error ended a walk
+    };
+    SearchPage search_page_of(SetPool::Lease &lease, const WebQuery &query);
 
     // The count and total of the search, remembered.
     Tally tally(SetPool::Lease &lease, const SearchInputs &inputs);

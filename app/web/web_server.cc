@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "app/chart/chart_file.h"
@@ -40,9 +41,10 @@ std::string loggable(std::string_view text) {
     return out;
 }
 
-// When the request on this worker began: set before routing, read by the
-// logger after the reply.
-thread_local std::chrono::steady_clock::time_point request_start;
+// When the request on this worker began: set before routing, read and
+// cleared by the logger after the reply.  A request the library refused
+// before routing (a 414, a header too long) has none.
+thread_local std::optional<std::chrono::steady_clock::time_point> request_start;
 
 // The download's writer output: each write goes to the client, and a
 // client that has gone ends the search by an exception.
@@ -162,11 +164,15 @@ WebServer::WebServer(ServeOptions options) : parts_(std::make_unique<Parts>(std:
     if (parts_->options.log) {
         auto log = parts_->options.log;
         server.set_logger([log](const httplib::Request &req, const httplib::Response &res) {
-            const auto took = std::chrono::steady_clock::now() - request_start;
-            const double ms = std::chrono::duration<double, std::milli>(took).count();
-            char timing[32];
-            std::snprintf(timing, sizeof timing, "%.1f ms", ms);
-            log(req.remote_addr + " " + loggable(req.method) + " " + loggable(req.target) + " " +
+            char timing[32] = "- ms";
+            if (request_start) {
+                const auto took = std::chrono::steady_clock::now() - *request_start;
+                std::snprintf(timing, sizeof timing, "%.1f ms",
+                              std::chrono::duration<double, std::milli>(took).count());
+                request_start.reset();
+            }
+            auto shown = [](const std::string &text) { return text.empty() ? std::string("-") : loggable(text); };
+            log(shown(req.remote_addr) + " " + shown(req.method) + " " + shown(req.target) + " " +
                 std::to_string(res.status) + " " +
                 (res.body.empty() ? std::string("-") : std::to_string(res.body.size())) + " " +
                 timing);
