@@ -18,6 +18,10 @@
 namespace ledgrove::web {
 namespace {
 
+// The library's fixed bounds, as web_limits.h tells them.
+static_assert(kRequestLineBytes == CPPHTTPLIB_REQUEST_URI_MAX_LENGTH);
+static_assert(kHeaderLineBytes == CPPHTTPLIB_HEADER_MAX_LENGTH);
+
 // Whoever follows a link or a redirect gets the page, nothing runs from
 // elsewhere, and the pages are never framed.  The charts are images inside
 // the page (data: URLs); the style sheet is in the page.
