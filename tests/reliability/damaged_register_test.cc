@@ -20,7 +20,7 @@
 #include "app/maint/rebuild.h"
 #include "app/store/database_set.h"
 #include "app/store/open_notice.h"
-#include "support/temp_dir.h"
+#include "support/engine_files.h"
 
 namespace {
 

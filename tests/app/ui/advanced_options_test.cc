@@ -25,7 +25,7 @@
 #include "app/ui/import_mapping_dialog.h"
 #include "app/ui/work_progress.h"
 #include "sample_register.h"
-#include "support/fault_layer.h"
+#include "support/memory_layer.h"
 #include "ui_test_support.h"
 
 using namespace ledgrove::control::advanced;
@@ -231,7 +231,7 @@ private slots:
     }
 
     void read_only_register_refuses_changes() {
-        kvl_test::FaultLayer faults;
+        kvl_test::MemoryLayer faults(kvl_test::MemoryLayer::kBuiltIn);
         faults.refuse_writable_opens(KVL_WIN_WRITE_PROTECT);
         ledgrove::DatabaseSet set(reg_->path("").toStdString(), faults.table());
         set.open();
