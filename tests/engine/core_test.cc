@@ -229,7 +229,7 @@ TEST_F(FileLayer, ReadsWritesSeeksAndErrors) {
     EXPECT_EQ(Result(KvlWriteFile(handle, &length, "x", nullptr)), KVL_WIN_ACCESS_DENIED);
     EXPECT_EQ(KvlCloseFile(&handle, nullptr), 0u);
     uint32_t low = 2;
-    EXPECT_EQ(Result(KvlCloseFile(&low, nullptr)), KVL_WIN_INVALID_HANDLE);  // never 0, 1 or 2
+    EXPECT_EQ(Result(KvlCloseFile(&low, nullptr)), ERR_BAD_FILE_HANDLE);  // never 0, 1 or 2
     uint32_t offset = 0, count = 4;
     EXPECT_EQ(Result(KvlLockFile(handle_, KVL_LOCK_ATOMIC, &offset, &count, 0, nullptr)), KVL_WIN_ATOMIC_LOCKS);
 }

@@ -95,15 +95,6 @@ TEST_F(Locks, RangesOfBothSchemes) {
             EXPECT_EQ(calls[i].length, c.length) << i;
         }
     }
-    // An index lock covers one byte at its lock offset.
-    data_->state &= ~KVL_STATE_HALVED_BASE;
-    index_->lock_offset = 5000;
-    disk_.clear_locks();
-    ASSERT_EQ(KvlLockIx4File(index_.get(), kShared, 0), 0u);
-    ASSERT_EQ(KvlUnlockIx4File(index_.get()), 0u);
-    ASSERT_EQ(disk_.locks().size(), 2u);
-    EXPECT_EQ(disk_.locks()[0].flags, KVL_LOCK_SHARED);
-    EXPECT_EQ(disk_.locks()[0].offset, 5000u);
 }
 
 TEST_F(Locks, NestingRelocksAndConflictsBetweenHandles) {

@@ -103,7 +103,7 @@ TEST(MemoRead, OffsetsCountsAndWhatIsNoMemo) {
         uint32_t count = c.count;
         EXPECT_EQ(Result(KvlMemoGet(table.rec(), block, c.offset, &count, out.data())), Result(c.rc)) << c.offset;
         EXPECT_EQ(count, c.delivered) << c.offset;
-        EXPECT_EQ(out.substr(0, count), text.substr(c.offset, c.delivered)) << c.offset;
+        if (c.delivered) EXPECT_EQ(out.substr(0, count), text.substr(c.offset, c.delivered)) << c.offset;
     }
     uint32_t first = 0, size = 0;
     EXPECT_EQ(KvlMemoGetSize(table.rec(), block, &first, &size), 0u);
