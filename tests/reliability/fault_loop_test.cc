@@ -31,20 +31,20 @@ using kvl_test::person_record;
 using Bytes = std::vector<uint8_t>;
 using Files = std::map<std::string, Bytes>;  // name -> bytes
 
-inline Files snapshot(kvl_test::MemoryLayer &memory, const std::vector<std::string> &names) {
+Files snapshot(kvl_test::MemoryLayer &memory, const std::vector<std::string> &names) {
     Files files;
     for (const std::string &name : names)
         if (memory.exists(name)) files[name] = memory.file(name);
     return files;
 }
 
-inline void restore(kvl_test::MemoryLayer &memory, const Files &files) {
+void restore(kvl_test::MemoryLayer &memory, const Files &files) {
     for (const auto &[name, bytes] : files) memory.file(name) = bytes;
 }
 
 // The records of a data file, read through the engine; empty and the open
 // result in *rc when it does not open (ERR_INCOMPLETE_WRITE opens).
-inline std::vector<Bytes> read_records(const FileLayerTable *layer, const std::string &name,
+std::vector<Bytes> read_records(const FileLayerTable *layer, const std::string &name,
                                        uint32_t capacity, uint32_t *rc) {
     kvl_test::DataFile data(name, capacity, layer);
     *rc = data.open();
@@ -65,24 +65,21 @@ inline std::vector<Bytes> read_records(const FileLayerTable *layer, const std::s
 
 // Index open result on the given layer: 0, ERR_INCOMPLETE_WRITE (changes
 // pending) or a refusal.
-inline uint32_t index_open_result(const FileLayerTable *layer, const std::string &index_name,
-                                  const std::string &data_name, uint32_t capacity,
-                                  uint32_t node_size) {
+uint32_t index_open_result(const FileLayerTable *layer, const std::string &index_name,
+                           const std::string &data_name, uint32_t capacity) {
     kvl_test::DataFile data(data_name, capacity, layer);
     const uint32_t data_rc = data.open();
     if (data_rc != ERR_NONE && data_rc != ERR_INCOMPLETE_WRITE) return data_rc;
-    kvl_test::IndexFile ix(index_name, node_size, data.rec(), layer);
+    kvl_test::IndexFile ix(index_name, kvl_test::kNodeSize, data.rec(), layer);
     return ix.open();
 }
 
 // Runs tools/ix4check over an index and its data file as they stand in
 // `files` (written to a scratch directory: the checker reads real files).
-inline ix4check::Report check_index(const Files &files, const std::string &index_name,
-                                    const std::string &data_name, uint32_t tag_filter = 0) {
+ix4check::Report check_index(const Files &files, const std::string &index_name, const std::string &data_name) {
     kvl_test::TempDir dir;
     for (const auto &[name, bytes] : files) kvl_test::write_bytes(dir.path(name), bytes);
-    return kvl_test::check_index(dir.path(index_name), data_name.empty() ? std::string() : dir.path(data_name),
-                                 tag_filter);
+    return kvl_test::check_index(dir.path(index_name), dir.path(data_name));
 }
 
 constexpr const char *kData = "PEOPLE.DBF";
@@ -123,12 +120,7 @@ uint32_t close_all(MultiFiles &files) {
 void prepare_people(const FileLayerTable *layer) {
     MultiFiles files("", three_indexes(), layer);
     ASSERT_EQ(files.rc, 0u);
-    for (uint32_t k = 1; k <= 5; ++k) {
-        auto record = person_record(numbered_person(k));
-        auto r = files.requests(record);
-        uint32_t failed = 0;
-        ASSERT_EQ(KvlIx4InsertEx(r.first(), &failed), 0u);
-    }
+    for (uint32_t k = 1; k <= 5; ++k) ASSERT_EQ(files.insert(k), 0u);
     ASSERT_EQ(close_all(files), 0u);
 }
 
@@ -176,7 +168,7 @@ void check_indexes(MemoryLayer &after, const std::vector<std::string> &names, bo
     }());
     for (const std::string &name : names) {
         const uint32_t rc =
-            index_open_result(after.table(), name, kData, capacity, kvl_test::kNodeSize);
+            index_open_result(after.table(), name, kData, capacity);
         if (success) {
             EXPECT_EQ(rc, 0u) << label << " " << name;
         }
@@ -186,44 +178,16 @@ void check_indexes(MemoryLayer &after, const std::vector<std::string> &names, bo
     }
 }
 
-// ---- appending records to the data file ---------------------------------------
-
-uint32_t run_append(const FileLayerTable *layer) {
-    kvl_test::DataFile data(kData, kFields, layer);
-    uint32_t rc = data.open();
-    if (rc != ERR_NONE) return rc;
-    for (uint32_t k = 6; k <= 9 && rc == ERR_NONE; ++k) {
-        auto record = person_record(numbered_person(k));
-        uint32_t number = 0;
-        rc = KvlDataAddRecord(data.rec(), record.data(), &number);
-        if (rc == ERR_NONE && number != k) rc = ERR_BAD_RECORD_NUMBER;
-    }
-    keep(rc, KvlDataCloseFile(data.rec()));
-    return rc;
-}
-
-void check_append(const Files &, MemoryLayer &after, uint32_t rc, const std::string &label) {
-    RecordRule rule{{}, 5};
-    for (uint32_t k = 1; k <= 9; ++k) rule.records.push_back({person_record(numbered_person(k))});
-    check_records(after, rule, kFields, rc == ERR_NONE, label);
-}
-
 // ---- inserting and updating through three indexes ----------------------------
 
 uint32_t run_insert_update(const FileLayerTable *layer) {
     MultiFiles files("", three_indexes(), layer, false);
     uint32_t rc = files.rc;
-    for (uint32_t k = 6; k <= 8 && rc == ERR_NONE; ++k) {
-        auto record = person_record(numbered_person(k));
-        auto r = files.requests(record);
-        uint32_t failed = 0;
-        rc = KvlIx4InsertEx(r.first(), &failed);
-    }
+    for (uint32_t k = 6; k <= 8 && rc == ERR_NONE; ++k) rc = files.insert(k);
     for (uint32_t k : {2u, 7u}) {
         if (rc != ERR_NONE) break;
         auto record = person_record(changed_person(k));
-        auto r = files.requests(record);
-        for (IndexRequest &q : r.list) q.record_number = k;
+        auto r = files.requests(record, {}, k);
         uint32_t failed = 0;
         rc = KvlIx4UpdateEx(r.first(), &failed, 0);
     }
@@ -249,12 +213,7 @@ void check_insert_update(const Files &, MemoryLayer &after, uint32_t rc, const s
 void prepare_forty(const FileLayerTable *layer) {
     MultiFiles files("", three_indexes(), layer);
     ASSERT_EQ(files.rc, 0u);
-    for (uint32_t k = 1; k <= 40; ++k) {
-        auto record = person_record(numbered_person(k * 7919 % 1000));
-        auto r = files.requests(record);
-        uint32_t failed = 0;
-        ASSERT_EQ(KvlIx4InsertEx(r.first(), &failed), 0u);
-    }
+    for (uint32_t k = 1; k <= 40; ++k) ASSERT_EQ(files.insert(k * 7919 % 1000), 0u);
     ASSERT_EQ(close_all(files), 0u);
 }
 
@@ -468,7 +427,6 @@ void check_create(const Files &, MemoryLayer &after, uint32_t rc, const std::str
 
 const Scenario kScenarios[] = {
     {"create", {kData, "A.IX4", "B.IX4", "C.IX4"}, prepare_nothing, run_create, check_create},
-    {"append", {kData, "A.IX4", "B.IX4", "C.IX4"}, prepare_people, run_append, check_append},
     {"insert+update", {kData, "A.IX4", "B.IX4", "C.IX4"}, prepare_people, run_insert_update,
      check_insert_update},
     {"rebuild", {kData, "A.IX4", "B.IX4", "C.IX4", "W.TMP"}, prepare_forty, run_rebuild,

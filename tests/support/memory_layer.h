@@ -1,29 +1,21 @@
-// memory_layer.h - the one FileLayerTable of the tests: files held in memory
-// (or, given a base table, the calls passed on to it, the built-in layer by
-// default), with a fault plan that can
-//   - fail the n-th counted call with a chosen OS error, once or from then
-//     on, counting every call or only some kinds, or only calls on files
-//     whose path ends with a given suffix;
-//   - refuse every open for writing (a read-only medium, a file without
-//     write permission);
-//   - crash at the n-th call, as a power loss does (in-memory files only):
-//     a write reaches the "disk" only at a flush of its file or through a
-//     write-through handle; at the crash every file falls back to its
-//     flushed bytes plus, in the Random kind, a random subset of the writes
-//     made since (in their order), and every call fails with
-//     KVL_WIN_IO_DEVICE until revive().  Names change at once and durably,
-//     as on a journaling file system.
-// It also records every lock call and can carry out relocks (lock flag bit
-// 2) as an in-place conversion, which the built-in layer refuses with 174.
+// memory_layer.h - the one FileLayerTable of the tests: files in memory
+// (or, given a base table, the built-in layer's real files), under a fault
+// plan that can fail the n-th counted call once or from then on (every
+// call, some kinds of call, or calls on one file), refuse every open for
+// writing, and crash at the n-th call as a power loss does: a write is on
+// the "disk" only after a flush of its file or through a write-through
+// handle, so at the crash each file falls back to its flushed bytes plus, in
+// the Random kind, a random subset of the later writes; then every call
+// fails with KVL_WIN_IO_DEVICE until revive().  Names change durably at
+// once.  Lock calls are recorded, and relocks can be carried out as an
+// in-place conversion (the built-in layer refuses them with 174).
 //
-// The table's slots are plain C functions without a context argument, so
-// the state lives in one process-wide store: use one MemoryLayer at a time.
+// The slots have no context argument, so the state lives in one store:
+// use one MemoryLayer at a time.
 //
-//   kvl_test::MemoryLayer fs;                       // files in memory
-//   fs.fail_call(7, KVL_WIN_DISK_FULL);             // the 7th call fails
+//   kvl_test::MemoryLayer fs;                  // files in memory
+//   fs.fail_call(7, KVL_WIN_DISK_FULL);        // the 7th call fails
 //   data->file_layer = fs.table();
-//   kvl_test::MemoryLayer disk(kvl_test::MemoryLayer::kBuiltIn);  // real files
-//   disk.refuse_writable_opens(KVL_WIN_WRITE_PROTECT);
 #ifndef KVL_TESTS_SUPPORT_MEMORY_LAYER_H
 #define KVL_TESTS_SUPPORT_MEMORY_LAYER_H
 
@@ -42,8 +34,7 @@ namespace kvl_test {
 
 struct LockCall {
     uint32_t flags;
-    uint64_t offset;
-    uint64_t length;
+    uint64_t offset, length;
     uint32_t budget;
 };
 
@@ -51,26 +42,21 @@ class MemoryLayer {
 public:
     using Bytes = std::vector<uint8_t>;
     // One bit per slot, for the kinds of calls a fault counts.
-    enum Op : uint32_t {
-        kClose = 1u << 0, kCreateDir = 1u << 1, kCreate = 1u << 2, kDelete = 1u << 3,
-        kMove = 1u << 4,  kOpen = 1u << 5,      kRead = 1u << 6,   kSeek = 1u << 7,
-        kFlush = 1u << 8, kWrite = 1u << 9,     kLock = 1u << 10,  kRemote = 1u << 11,
-        kAll = (1u << 12) - 1,
-    };
+    enum Op : uint32_t { kClose = 1, kCreateDir = 2, kCreate = 4, kDelete = 8, kMove = 16, kOpen = 32,
+                         kRead = 64, kSeek = 128, kFlush = 256, kWrite = 512, kLock = 1024, kRemote = 2048,
+                         kAll = 4095 };
     enum class Crash { DropAll, Random };
 
-    // Files in memory; wide: positions travel as (low, high) pairs.
-    explicit MemoryLayer(bool wide = false) { init(nullptr, false, wide); }
+    MemoryLayer() { init(nullptr, false); }
     // Calls passed on to `base`; kBuiltIn (null) passes them to the built-in layer.
     static constexpr const FileLayerTable *kBuiltIn = nullptr;
-    explicit MemoryLayer(const FileLayerTable *base) { init(base, true, false); }
+    explicit MemoryLayer(const FileLayerTable *base) { init(base, true); }
     ~MemoryLayer() { store() = Store{}; }
     MemoryLayer(const MemoryLayer &) = delete;
     MemoryLayer &operator=(const MemoryLayer &) = delete;
 
     const FileLayerTable *table() const { return &table_; }
 
-    // ---- in-memory files
     bool exists(const std::string &path) const { return store().files.count(path) != 0; }
     // What reads of the file see (created empty when missing); tests may edit it.
     Bytes &file(const std::string &path) {
@@ -91,44 +77,29 @@ public:
     }
     size_t open_handles() const { return store().handles.size(); }
 
-    // ---- the fault plan
     // The n-th counted call from now (n >= 1) fails with `code`; sticky:
     // every counted call after it too.  Only calls of the kinds in `ops`
     // count, and, with a suffix, only those on a file whose path ends so.
     void fail_call(uint64_t n, uint32_t code, bool sticky = false, uint32_t ops = kAll,
                    const std::string &suffix = "") {
         Store &s = store();
-        s.calls = 0;
-        s.failures = 0;
-        s.fail_at = n;
-        s.code = code;
-        s.sticky = sticky;
-        s.ops = ops;
-        s.suffix = suffix;
+        s.calls = s.failures = 0;
+        s.fail_at = n, s.code = code, s.sticky = sticky, s.ops = ops, s.suffix = suffix;
     }
     void disarm() { store().fail_at = 0; }
-    uint64_t calls() const { return store().calls; }  // counted calls since the last arming
+    uint64_t calls() const { return store().calls; }  // counted since the last arming
     bool fired() const { return store().failures != 0; }
     void refuse_writable_opens(uint32_t code) { store().refuse_writable = code; }
 
     // The n-th call from now crashes the machine.
     void crash_at(uint64_t n, Crash kind, uint32_t seed = 1) {
         Store &s = store();
-        s.calls = 0;
-        s.ops = kAll;
-        s.suffix.clear();
-        s.crash_at = n;
-        s.crash_kind = kind;
-        s.random.seed(seed);
+        s.calls = 0, s.ops = kAll, s.suffix.clear();
+        s.crash_at = n, s.crash_kind = kind, s.random.seed(seed);
     }
     bool crashed() const { return store().crashed; }
     // After a crash: every handle is gone and calls work again.
-    void revive() {
-        Store &s = store();
-        s.handles.clear();
-        s.crashed = false;
-        s.crash_at = 0;
-    }
+    void revive() { store().handles.clear(), store().crashed = false, store().crash_at = 0; }
 
     const std::vector<LockCall> &locks() const { return store().locks; }
     void clear_locks() { store().locks.clear(); }
@@ -141,7 +112,7 @@ private:
     };
     struct Node {
         Bytes durable, current;
-        std::vector<Write> pending;
+        std::vector<Write> pending;  // since the last flush
     };
     struct Handle {
         std::shared_ptr<Node> node;  // null when the base layer holds the file
@@ -169,17 +140,14 @@ private:
         return instance;
     }
 
-    void init(const FileLayerTable *base, bool passthrough, bool wide) {
+    void init(const FileLayerTable *base, bool passthrough) {
         Store &s = store();
         s = Store{};
         s.passthrough = passthrough;
-        if (base) {
-            s.base = *base;
-        } else if (passthrough) {
-            s.base.count = KVL_FILE_LAYER_ENTRIES;
-            KvlGetVar(KVL_VAR_FILE_LAYER, reinterpret_cast<uint32_t *>(&s.base));
-        }
-        table_ = FileLayerTable{KVL_FILE_LAYER_ENTRIES, wide ? KVL_LAYER_64BIT : s.base.flags,
+        s.base.count = KVL_FILE_LAYER_ENTRIES;
+        if (base) s.base = *base;
+        else if (passthrough) KvlGetVar(KVL_VAR_FILE_LAYER, reinterpret_cast<uint32_t *>(&s.base));
+        table_ = FileLayerTable{KVL_FILE_LAYER_ENTRIES, s.base.flags,
                                 &close, &create_dir, &create_file, &delete_file, &move_file,
                                 &open, &read, &seek, &update_dir, &write, &lock, &remote};
     }
@@ -193,12 +161,8 @@ private:
         return it == store().handles.end() ? std::string() : it->second.path;
     }
     static void apply(Bytes &bytes, const Write &w) {
-        if (w.bytes.empty()) {
-            bytes.resize(w.position);
-            return;
-        }
-        if (bytes.size() < w.position + w.bytes.size()) bytes.resize(w.position + w.bytes.size());
-        std::memcpy(bytes.data() + w.position, w.bytes.data(), w.bytes.size());
+        if (w.bytes.empty() || bytes.size() < w.position + w.bytes.size()) bytes.resize(w.position + w.bytes.size());
+        std::copy(w.bytes.begin(), w.bytes.end(), bytes.begin() + w.position);
     }
     static void crash() {
         Store &s = store();
@@ -234,41 +198,42 @@ private:
     static const FileLayerTable &base() { return store().base; }
     static bool passthrough() { return store().passthrough; }
 
+    // Each slot: the plan first, then the base layer or the memory files.
+#define KVL_GATE(op, path)                          \
+    if (uint32_t failed = gate(op, path)) return failed
     static uint32_t close(uint32_t *handle) {
         const uint32_t was = handle ? *handle : 0;
-        if (uint32_t rc = gate(kClose, path_of(was))) return rc;
-        if (passthrough()) {
-            const uint32_t rc = base().close(handle);
-            if (rc == ERR_NONE) store().handles.erase(was);
-            return rc;
+        KVL_GATE(kClose, path_of(was));
+        const uint32_t rc = passthrough() ? base().close(handle)
+                            : !handle     ? ERR_NULL_PARAMETER
+                                          : (store().handles.count(*handle) ? ERR_NONE : KVL_WIN_INVALID_HANDLE);
+        if (rc == ERR_NONE) {
+            store().handles.erase(was);
+            *handle = 0;
         }
-        if (!handle) return ERR_NULL_PARAMETER;
-        if (!store().handles.erase(*handle)) return KVL_WIN_INVALID_HANDLE;
-        *handle = 0;
-        return ERR_NONE;
+        return rc;
     }
     static uint32_t create_dir(const char *path) {
-        if (uint32_t rc = gate(kCreateDir, path ? path : "")) return rc;
+        KVL_GATE(kCreateDir, path ? path : "");
         if (passthrough()) return base().create_dir(path);
         return path ? ERR_NONE : ERR_NULL_PARAMETER;
     }
     static uint32_t create_file(const char *path) {
-        if (uint32_t rc = gate(kCreate, path ? path : "")) return rc;
+        KVL_GATE(kCreate, path ? path : "");
         if (passthrough()) return base().create_file(path);
         if (!path) return ERR_NULL_PARAMETER;
-        auto &files = store().files;
-        if (files.count(path)) return KVL_WIN_FILE_EXISTS;
-        files[path] = std::make_shared<Node>();
+        if (store().files.count(path)) return KVL_WIN_FILE_EXISTS;
+        store().files[path] = std::make_shared<Node>();
         return ERR_NONE;
     }
     static uint32_t delete_file(const char *path) {
-        if (uint32_t rc = gate(kDelete, path ? path : "")) return rc;
+        KVL_GATE(kDelete, path ? path : "");
         if (passthrough()) return base().delete_file(path);
         if (!path) return ERR_NULL_PARAMETER;
         return store().files.erase(path) ? ERR_NONE : KVL_WIN_FILE_NOT_FOUND;
     }
     static uint32_t move_file(const char *from, const char *to) {
-        if (uint32_t rc = gate(kMove, from ? from : "")) return rc;
+        KVL_GATE(kMove, from ? from : "");
         if (passthrough()) return base().move_file(from, to);
         if (!from || !to) return ERR_NULL_PARAMETER;
         auto &files = store().files;
@@ -281,7 +246,7 @@ private:
         return ERR_NONE;
     }
     static uint32_t open(const char *path, uint32_t mode, uint32_t *handle) {
-        if (uint32_t rc = gate(kOpen, path ? path : "")) return rc;
+        KVL_GATE(kOpen, path ? path : "");
         Store &s = store();
         const uint32_t access = mode & KVL_OPEN_ACCESS_MASK;
         if (s.refuse_writable != 0 && access != 0) return s.refuse_writable;
@@ -295,21 +260,20 @@ private:
         if (it == s.files.end()) return KVL_WIN_FILE_NOT_FOUND;
         if (access != 0 && access != 1 && access != 2 && access != 4) return KVL_WIN_INVALID_ACCESS;
         *handle = s.next_handle++;
-        s.handles[*handle] = Handle{it->second, path, 0, access != 0,
-                                    (mode & KVL_OPEN_WRITE_THROUGH) != 0};
+        s.handles[*handle] = Handle{it->second, path, 0, access != 0, (mode & KVL_OPEN_WRITE_THROUGH) != 0};
         return ERR_NONE;
     }
     static uint32_t read(uint32_t handle, uint32_t *length, void *buffer) {
-        if (uint32_t rc = gate(kRead, path_of(handle))) {
+        if (uint32_t failed = gate(kRead, path_of(handle))) {
             if (length) *length = 0;
-            return rc;
+            return failed;
         }
         if (passthrough()) return base().read(handle, length, buffer);
         Handle *h = find(handle);
         if (!h) return KVL_WIN_INVALID_HANDLE;
         const Bytes &bytes = h->node->current;
         const uint64_t available = h->position < bytes.size() ? bytes.size() - h->position : 0;
-        const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(*length, available));
+        const uint32_t count = uint32_t(std::min<uint64_t>(*length, available));
         if (count) std::memcpy(buffer, bytes.data() + h->position, count);
         h->position += count;
         const bool short_read = count < *length;
@@ -317,14 +281,13 @@ private:
         return short_read ? KVL_WIN_HANDLE_EOF : ERR_NONE;
     }
     static uint32_t write(uint32_t handle, uint32_t *length, const void *buffer) {
-        if (uint32_t rc = gate(kWrite, path_of(handle))) return rc;
+        KVL_GATE(kWrite, path_of(handle));
         if (passthrough()) return base().write(handle, length, buffer);
         Handle *h = find(handle);
         if (!h) return KVL_WIN_INVALID_HANDLE;
         if (!h->writable) return KVL_WIN_ACCESS_DENIED;
-        Write w{h->position, {}};
-        if (*length) w.bytes.assign(static_cast<const uint8_t *>(buffer),
-                                    static_cast<const uint8_t *>(buffer) + *length);
+        const auto *p = static_cast<const uint8_t *>(buffer);
+        Write w{h->position, *length ? Bytes(p, p + *length) : Bytes()};
         apply(h->node->current, w);
         if (h->write_through) apply(h->node->durable, w);
         else h->node->pending.push_back(std::move(w));
@@ -332,30 +295,23 @@ private:
         return ERR_NONE;
     }
     static uint32_t seek(uint32_t handle, uint32_t method, uint32_t *position) {
-        if (uint32_t rc = gate(kSeek, path_of(handle))) return rc;
+        KVL_GATE(kSeek, path_of(handle));
         if (passthrough()) return base().seek(handle, method, position);
         Handle *h = find(handle);
         if (!h) return KVL_WIN_INVALID_HANDLE;
         if (!position) return ERR_NULL_PARAMETER;
-        const bool wide = (method & KVL_SEEK_64) != 0;
+        // Distances are signed except from the start, where positions reach 4 GB.
         const uint32_t how = method & 0x7F;
-        // 32-bit distances are signed except from the start, where the
-        // engine's positions reach up to 4 GB.
-        int64_t distance = static_cast<int32_t>(position[0]);
-        if (wide) distance = static_cast<int64_t>(position[0] | (uint64_t{position[1]} << 32));
-        else if (how == KVL_SEEK_SET) distance = position[0];
-        int64_t from = 0;
-        if (how == KVL_SEEK_CUR) from = static_cast<int64_t>(h->position);
-        else if (how == KVL_SEEK_END) from = static_cast<int64_t>(h->node->current.size());
-        else if (how != KVL_SEEK_SET) return KVL_WIN_INVALID_PARAMETER;
-        if (from + distance < 0) return KVL_WIN_INVALID_PARAMETER;
-        h->position = static_cast<uint64_t>(from + distance);
-        position[0] = static_cast<uint32_t>(h->position);
-        if (wide) position[1] = static_cast<uint32_t>(h->position >> 32);
+        const int64_t distance = how == KVL_SEEK_SET ? int64_t{position[0]} : int64_t{int32_t(position[0])};
+        const int64_t from = how == KVL_SEEK_CUR ? int64_t(h->position)
+                             : how == KVL_SEEK_END ? int64_t(h->node->current.size()) : 0;
+        if (how > KVL_SEEK_END || from + distance < 0) return KVL_WIN_INVALID_PARAMETER;
+        h->position = uint64_t(from + distance);
+        position[0] = uint32_t(h->position);
         return ERR_NONE;
     }
     static uint32_t update_dir(uint32_t handle) {
-        if (uint32_t rc = gate(kFlush, path_of(handle))) return rc;
+        KVL_GATE(kFlush, path_of(handle));
         if (passthrough()) return base().update_dir(handle);
         Handle *h = find(handle);
         if (!h) return KVL_WIN_INVALID_HANDLE;
@@ -363,26 +319,25 @@ private:
         h->node->pending.clear();
         return ERR_NONE;
     }
-    static uint32_t lock(uint32_t handle, uint32_t flags, uint32_t *offset, uint32_t *length,
-                         uint32_t budget) {
-        if (uint32_t rc = gate(kLock, path_of(handle))) return rc;
+    static uint32_t lock(uint32_t handle, uint32_t flags, uint32_t *offset, uint32_t *length, uint32_t budget) {
+        KVL_GATE(kLock, path_of(handle));
         Store &s = store();
         const bool wide = (flags & KVL_LOCK_64) != 0;
         s.locks.push_back({flags, wide ? (offset[0] | uint64_t{offset[1]} << 32) : offset[0],
                            wide ? (length[0] | uint64_t{length[1]} << 32) : length[0], budget});
-        // An OFD lock over a range the handle holds converts it in place.
-        if (s.convert) flags &= ~KVL_LOCK_ATOMIC;
+        if (s.convert) flags &= ~KVL_LOCK_ATOMIC;  // an OFD lock over a held range converts it
         if (passthrough()) return base().lock(handle, flags, offset, length, budget);
         return find(handle) ? ERR_NONE : KVL_WIN_INVALID_HANDLE;
     }
     static uint32_t remote(uint32_t handle, uint32_t drive, uint32_t *is_remote, uint32_t *kind) {
-        if (uint32_t rc = gate(kRemote, path_of(handle))) return rc;
+        KVL_GATE(kRemote, path_of(handle));
         if (passthrough()) return base().remote(handle, drive, is_remote, kind);
         if (handle != 0 && !find(handle)) return KVL_WIN_INVALID_HANDLE;
         if (is_remote) *is_remote = 0;
         if (kind) *kind = 1;  // a disk file
         return ERR_NONE;
     }
+#undef KVL_GATE
 
     FileLayerTable table_{};
 };
