@@ -247,27 +247,11 @@ constexpr const char *kPacked = "PACKED.DBF";
 
 std::string memo_text(uint32_t k, size_t size) { return kvl_test::pattern(size, k); }
 
-Bytes memo_row(const std::string &name, uint32_t block, char tag = ' ') {
-    return kvl_test::row_record(name, block, true, tag);
-}
-
 // Six records with memos of growing size, two of them tagged deleted.
 void prepare_memos(const FileLayerTable *layer) {
-    auto fields = kvl_test::row_fields(true);
-    ASSERT_EQ(KvlDataCreateFile(0x8B | (512u << 16), 2, fields.data(), kMemoData, 0, layer), 0u);
-    kvl_test::DataFile data(kMemoData, 2, layer);
-    ASSERT_EQ(data.open(), 0u);
-    for (uint32_t k = 1; k <= 6; ++k) {
-        const std::string text = memo_text(k, 200 * k);
-        uint32_t block = 0;
-        ASSERT_EQ(KvlMemoAdd(data.rec(), uint32_t(text.size()), uint32_t(text.size()), text.data(),
-                             &block, 0),
-                  0u);
-        Bytes row = memo_row("row" + std::to_string(k), block, k % 3 == 0 ? '*' : ' ');
-        uint32_t number = 0;
-        ASSERT_EQ(KvlDataAddRecord(data.rec(), row.data(), &number), 0u);
-    }
-    ASSERT_EQ(KvlDataCloseFile(data.rec()), 0u);
+    std::vector<kvl_test::Row> rows;
+    for (uint32_t k = 1; k <= 6; ++k) rows.push_back({k % 3 == 0 ? '*' : ' ', "row" + std::to_string(k), memo_text(k, 200 * k)});
+    kvl_test::write_rows(kMemoData, rows, true, layer);
 }
 
 // The block number in a row's memo field (0 when blank or damaged).
@@ -338,14 +322,14 @@ uint32_t run_memo_update(const FileLayerTable *layer) {
         rc = KvlMemoUpdate(data.rec(), &block, 0, uint32_t(more.size()), more.data());
     }
     if (rc == ERR_NONE) {
-        Bytes moved = memo_row("row2", block);
+        Bytes moved = kvl_test::row_record("row2", block, true);
         rc = KvlDataUpdateRecord(data.rec(), 2, moved.data());
     }
     if (rc == ERR_NONE) {
         const std::string text = memo_text(7, 300);
         rc = KvlMemoAdd(data.rec(), uint32_t(text.size()), uint32_t(text.size()), text.data(),
                         &block, 0);
-        Bytes seventh = memo_row("row7", block);
+        Bytes seventh = kvl_test::row_record("row7", block, true);
         uint32_t number = 0;
         if (rc == ERR_NONE) rc = KvlDataAddRecord(data.rec(), seventh.data(), &number);
     }
@@ -389,21 +373,8 @@ void check_memo_update(const Files &, MemoryLayer &after, uint32_t rc, const std
 void prepare_nothing(const FileLayerTable *) {}
 
 uint32_t run_create(const FileLayerTable *layer) {
-    auto fields = kvl_test::descriptors(
-        {{"ID", 'C', 6}, {"NAME", 'C', 10}, {"CITY", 'C', 8}, {"CODE", 'C', 4}, {"AMOUNT", 'C', 8}});
-    uint32_t rc = KvlDataCreateFile(3, kFields, fields.data(), kData, 0, layer);
-    if (rc != ERR_NONE) return rc;
-    kvl_test::DataFile data(kData, kFields, layer);
-    rc = data.open();
-    if (rc != ERR_NONE) return rc;
-    for (const auto &spec : three_indexes()) {
-        std::string expression = spec.expression;
-        rc = KvlIx4CreateFile(kvl_test::kNodeSize, KVL_SORT_BYTES, 850, 1, nullptr,
-                              expression.data(), data.rec(), spec.file, nullptr, 0, layer);
-        if (rc != ERR_NONE) break;
-    }
-    keep(rc, KvlDataCloseFile(data.rec()));
-    return rc;
+    MultiFiles files("", three_indexes(), layer);
+    return files.rc != ERR_NONE ? files.rc : close_all(files);
 }
 
 void check_create(const Files &, MemoryLayer &after, uint32_t rc, const std::string &label) {

@@ -152,13 +152,9 @@ private:
                                 &open, &read, &seek, &update_dir, &write, &lock, &remote};
     }
 
-    static bool ends_with(const std::string &text, const std::string &suffix) {
-        return text.size() >= suffix.size() &&
-               text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-    }
     static std::string path_of(uint32_t handle) {
         auto it = store().handles.find(handle);
-        return it == store().handles.end() ? std::string() : it->second.path;
+        return it == store().handles.end() ? "" : it->second.path;
     }
     static void apply(Bytes &bytes, const Write &w) {
         if (w.bytes.empty() || bytes.size() < w.position + w.bytes.size()) bytes.resize(w.position + w.bytes.size());
@@ -181,7 +177,7 @@ private:
     static uint32_t gate(Op op, const std::string &path) {
         Store &s = store();
         if (s.crashed) return KVL_WIN_IO_DEVICE;
-        if (!(s.ops & op) || !ends_with(path, s.suffix)) return 0;
+        if (!(s.ops & op) || !path.ends_with(s.suffix)) return 0;
         ++s.calls;
         if (s.crash_at != 0 && s.calls == s.crash_at) {
             crash();
@@ -193,7 +189,7 @@ private:
     }
     static Handle *find(uint32_t handle) {
         auto it = store().handles.find(handle);
-        return it == store().handles.end() ? nullptr : &it->second;
+        return it == store().handles.end() || !it->second.node ? nullptr : &it->second;
     }
     static const FileLayerTable &base() { return store().base; }
     static bool passthrough() { return store().passthrough; }
