@@ -48,12 +48,9 @@ constexpr int kFullCheckEvery = 4;
 
 // Writes `n` demo checks (seeded) as a register CSV file.
 void write_csv(const std::string &path, std::size_t n, std::uint64_t seed) {
-    FILE *out = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    DemoRegister demo(n, seed);
-    std::string line;
-    while (demo.next_line(line)) std::fwrite(line.data(), 1, line.size(), out);
-    std::fclose(out);
+    std::string text, line;
+    for (DemoRegister demo(n, seed); demo.next_line(line);) text += line;
+    kvl_test::write_bytes(path, kvl_test::Bytes(text.begin(), text.end()));
 }
 
 // The starting register, made once: empty.dbf, the data file with
@@ -72,7 +69,10 @@ public:
         set.close();
         fs::remove(dir_.path("first.csv"));
         write_csv(dir_.path("more.csv"), kImported, 11);
-        records_ = records_in(dir_.root());
+        set.open();
+        records_.resize(set.data()->header.record_count);
+        for (std::uint32_t n = 1; n <= records_.size(); ++n)
+            EXPECT_EQ(KvlDataGetRecord(set.data(), n, &records_[n - 1]), ERR_NONE);
         EXPECT_EQ(records_.size(), kRecordsBefore);
     }
 
@@ -81,20 +81,6 @@ public:
             fs::copy_file(entry.path(), fs::path(root) / entry.path().filename());
     }
     const std::vector<CheckRecord> &records() const { return records_; }
-
-    // The records of the register in `root`, read straight from the data file.
-    static std::vector<CheckRecord> records_in(const std::string &root) {
-        DatabaseSet set(root);
-        set.open();
-        std::vector<CheckRecord> records;
-        if (!set.data_open()) return records;
-        for (std::uint32_t n = 1; n <= set.data()->header.record_count; ++n) {
-            CheckRecord record{};
-            if (KvlDataGetRecord(set.data(), n, &record) != ERR_NONE) break;
-            records.push_back(record);
-        }
-        return records;
-    }
 
 private:
     kvl_test::TempDir dir_;
