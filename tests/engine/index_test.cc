@@ -500,4 +500,41 @@ TEST(Reindex, EmptyFilesAndEqualKeys) {
     }
 }
 
+// Every record count up to a few nodes' worth, at full and half fill: the
+// last node of a level may hold a single key, which must pass its child up.
+TEST(Reindex, EveryShapeOfTheLastNodes) {
+    kvl_test::TempDir dir;
+    const auto names = random_names(140, 3);
+    for (uint32_t fill : {100u, 50u}) {
+        for (size_t count = 1; count <= names.size(); ++count) {
+            SCOPED_TRACE(testing::Message() << count << " records, fill " << fill);
+            fs::remove(dir.path("d.dbf"));
+            fs::remove(dir.path("d.ix4"));
+            write_names(dir.path("d.dbf"), std::vector<std::string>(names.begin(), names.begin() + count));
+            kvl_test::DataFile data(dir.path("d.dbf"), 3);
+            ASSERT_EQ(data.open(), 0u);
+            char expression[] = "NAME+ID+FILL";  // 66-byte keys: 6 a node
+            ASSERT_EQ(KvlIx4CreateFile(512, KVL_SORT_BYTES, 0, 0, nullptr, expression, data.rec(),
+                                       dir.path("d.ix4").c_str(), nullptr, 0, nullptr), 0u);
+            IndexFile ix(dir.path("d.ix4"), 512, data.rec());
+            ASSERT_EQ(ix.open(), 0u);
+            char key[KVL_MAX_KEY_LENGTH + 1];
+            uint32_t record = 0;
+            ASSERT_EQ(KvlFuncIx4Reindex(ix.get(), dir.path("w.tmp").c_str(), fill, key, &record), 0u);
+            std::vector<std::string> expected, got;
+            for (size_t i = 0; i < count; ++i) {
+                std::string name = names[i], id = std::to_string(i + 1);
+                name.resize(20, ' ');
+                expected.push_back(name + std::string(6 - id.size(), ' ') + id + std::string(40, ' '));
+            }
+            std::sort(expected.begin(), expected.end());
+            for (const auto &k : walk(ix.get())) got.push_back(k.first);
+            ASSERT_EQ(got, expected);
+            ASSERT_EQ(KvlIx4FlushHeader(ix.get()), 0u);
+            const ix4check::Report report = kvl_test::check_index(dir.path("d.ix4"), dir.path("d.dbf"));
+            ASSERT_TRUE(report.ok()) << report.text();
+        }
+    }
+}
+
 }  // namespace
