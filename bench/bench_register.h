@@ -12,7 +12,7 @@
 #include "app/maint/empty_register.h"
 #include "app/output/csv_file.h"
 #include "app/store/database_set.h"
-#include "support/temp_dir.h"
+#include "support/engine_files.h"
 
 namespace ledgrove::bench {
 

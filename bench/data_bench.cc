@@ -14,7 +14,7 @@
 
 #include "engine/korval32_control.h"
 #include "support/memory_layer.h"
-#include "support/temp_dir.h"
+#include "support/engine_files.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/korval32_control.h"
-#include "support/temp_dir.h"
+#include "support/engine_files.h"
 
 namespace {
 

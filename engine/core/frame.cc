@@ -206,6 +206,7 @@ KVL_ALIAS(KvlGetExtendedError)
 
 // Raises the descriptor limit towards count, within the hard limit.
 KVL_API uint32_t KvlSetHandleCount(uint32_t *count) {
+    if (!count) return ERR_NULL_PARAMETER;
     struct rlimit limit;
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return KVL_WIN_INVALID_FUNCTION;
     rlim_t wanted = *count;

@@ -18,24 +18,69 @@
 #include <string>
 #include <vector>
 
-#include "engine/index/multi_support.h"
-#include "engine/data/rewrite_test_util.h"
-#include "engine/memo/memo_test_util.h"
-#include "reliability/fault_support.h"
-#include "support/countdown_layer.h"
-#include "support/crash_layer.h"
+#include "engine/engine_support.h"
 #include "support/memory_layer.h"
 
 namespace {
 
-using kvl_rel::Bytes;
-using kvl_rel::Files;
-using kvl_test::CountDownLayer;
-using kvl_test::CrashLayer;
 using kvl_test::MemoryLayer;
 using kvl_test::MultiFiles;
 using kvl_test::numbered_person;
 using kvl_test::person_record;
+
+using Bytes = std::vector<uint8_t>;
+using Files = std::map<std::string, Bytes>;  // name -> bytes
+
+Files snapshot(kvl_test::MemoryLayer &memory, const std::vector<std::string> &names) {
+    Files files;
+    for (const std::string &name : names)
+        if (memory.exists(name)) files[name] = memory.file(name);
+    return files;
+}
+
+void restore(kvl_test::MemoryLayer &memory, const Files &files) {
+    for (const auto &[name, bytes] : files) memory.file(name) = bytes;
+}
+
+// The records of a data file, read through the engine; empty and the open
+// result in *rc when it does not open (ERR_INCOMPLETE_WRITE opens).
+std::vector<Bytes> read_records(const FileLayerTable *layer, const std::string &name,
+                                       uint32_t capacity, uint32_t *rc) {
+    kvl_test::DataFile data(name, capacity, layer);
+    *rc = data.open();
+    std::vector<Bytes> records;
+    if (*rc != ERR_NONE && *rc != ERR_INCOMPLETE_WRITE && *rc != ERR_MEMO_OPEN) return records;
+    const uint32_t length = data->header.record_length;
+    for (uint32_t n = 1; n <= data->header.record_count; ++n) {
+        Bytes record(length);
+        const uint32_t got = KvlDataGetRecord(data.rec(), n, record.data());
+        if (got != ERR_NONE) {
+            *rc = got;
+            break;
+        }
+        records.push_back(record);
+    }
+    return records;
+}
+
+// Index open result on the given layer: 0, ERR_INCOMPLETE_WRITE (changes
+// pending) or a refusal.
+uint32_t index_open_result(const FileLayerTable *layer, const std::string &index_name,
+                           const std::string &data_name, uint32_t capacity) {
+    kvl_test::DataFile data(data_name, capacity, layer);
+    const uint32_t data_rc = data.open();
+    if (data_rc != ERR_NONE && data_rc != ERR_INCOMPLETE_WRITE) return data_rc;
+    kvl_test::IndexFile ix(index_name, kvl_test::kNodeSize, data.rec(), layer);
+    return ix.open();
+}
+
+// Runs tools/ix4check over an index and its data file as they stand in
+// `files` (written to a scratch directory: the checker reads real files).
+ix4check::Report check_index(const Files &files, const std::string &index_name, const std::string &data_name) {
+    kvl_test::TempDir dir;
+    for (const auto &[name, bytes] : files) kvl_test::write_bytes(dir.path(name), bytes);
+    return kvl_test::check_index(dir.path(index_name), dir.path(data_name));
+}
 
 constexpr const char *kData = "PEOPLE.DBF";
 constexpr uint32_t kFields = 5;
@@ -75,12 +120,7 @@ uint32_t close_all(MultiFiles &files) {
 void prepare_people(const FileLayerTable *layer) {
     MultiFiles files("", three_indexes(), layer);
     ASSERT_EQ(files.rc, 0u);
-    for (uint32_t k = 1; k <= 5; ++k) {
-        auto record = person_record(numbered_person(k));
-        auto r = files.requests(record);
-        uint32_t failed = 0;
-        ASSERT_EQ(KvlIx4InsertEx(r.first(), &failed), 0u);
-    }
+    for (uint32_t k = 1; k <= 5; ++k) ASSERT_EQ(files.insert(k), 0u);
     ASSERT_EQ(close_all(files), 0u);
 }
 
@@ -101,7 +141,7 @@ struct RecordRule {
 void check_records(MemoryLayer &after, const RecordRule &rule, uint32_t capacity, bool success,
                    const std::string &label) {
     uint32_t open_rc = 0;
-    const std::vector<Bytes> records = kvl_rel::read_records(after.table(), kData, capacity, &open_rc);
+    const std::vector<Bytes> records = read_records(after.table(), kData, capacity, &open_rc);
     if (success) {
         EXPECT_EQ(open_rc, 0u) << label;
         EXPECT_EQ(records.size(), rule.records.size()) << label;
@@ -121,43 +161,21 @@ void check_records(MemoryLayer &after, const RecordRule &rule, uint32_t capacity
 // operation) reports its damage when opened.
 void check_indexes(MemoryLayer &after, const std::vector<std::string> &names, bool success,
                    const std::string &label, uint32_t capacity = kFields) {
-    const Files files = kvl_rel::snapshot(after, [&] {
+    const Files files = snapshot(after, [&] {
         std::vector<std::string> all = names;
         all.push_back(kData);
         return all;
     }());
     for (const std::string &name : names) {
         const uint32_t rc =
-            kvl_rel::index_open_result(after.table(), name, kData, capacity, kvl_test::kMultiNodeSize);
+            index_open_result(after.table(), name, kData, capacity);
         if (success) {
             EXPECT_EQ(rc, 0u) << label << " " << name;
         }
         if (rc != ERR_NONE) continue;  // damage reported by a result code
-        const ix4check::Report report = kvl_rel::check_index(files, name, kData);
+        const ix4check::Report report = check_index(files, name, kData);
         EXPECT_TRUE(report.ok()) << label << " " << name << " opens but:\n" << report.text();
     }
-}
-
-// ---- appending records to the data file ---------------------------------------
-
-uint32_t run_append(const FileLayerTable *layer) {
-    kvl_test::DataFile data(kData, kFields, layer);
-    uint32_t rc = data.open();
-    if (rc != ERR_NONE) return rc;
-    for (uint32_t k = 6; k <= 9 && rc == ERR_NONE; ++k) {
-        auto record = person_record(numbered_person(k));
-        uint32_t number = 0;
-        rc = KvlDataAddRecord(data.rec(), record.data(), &number);
-        if (rc == ERR_NONE && number != k) rc = ERR_BAD_RECORD_NUMBER;
-    }
-    keep(rc, KvlDataCloseFile(data.rec()));
-    return rc;
-}
-
-void check_append(const Files &, MemoryLayer &after, uint32_t rc, const std::string &label) {
-    RecordRule rule{{}, 5};
-    for (uint32_t k = 1; k <= 9; ++k) rule.records.push_back({person_record(numbered_person(k))});
-    check_records(after, rule, kFields, rc == ERR_NONE, label);
 }
 
 // ---- inserting and updating through three indexes ----------------------------
@@ -165,17 +183,11 @@ void check_append(const Files &, MemoryLayer &after, uint32_t rc, const std::str
 uint32_t run_insert_update(const FileLayerTable *layer) {
     MultiFiles files("", three_indexes(), layer, false);
     uint32_t rc = files.rc;
-    for (uint32_t k = 6; k <= 8 && rc == ERR_NONE; ++k) {
-        auto record = person_record(numbered_person(k));
-        auto r = files.requests(record);
-        uint32_t failed = 0;
-        rc = KvlIx4InsertEx(r.first(), &failed);
-    }
+    for (uint32_t k = 6; k <= 8 && rc == ERR_NONE; ++k) rc = files.insert(k);
     for (uint32_t k : {2u, 7u}) {
         if (rc != ERR_NONE) break;
         auto record = person_record(changed_person(k));
-        auto r = files.requests(record);
-        for (IndexRequest &q : r.list) q.record_number = k;
+        auto r = files.requests(record, {}, k);
         uint32_t failed = 0;
         rc = KvlIx4UpdateEx(r.first(), &failed, 0);
     }
@@ -201,12 +213,7 @@ void check_insert_update(const Files &, MemoryLayer &after, uint32_t rc, const s
 void prepare_forty(const FileLayerTable *layer) {
     MultiFiles files("", three_indexes(), layer);
     ASSERT_EQ(files.rc, 0u);
-    for (uint32_t k = 1; k <= 40; ++k) {
-        auto record = person_record(numbered_person(k * 7919 % 1000));
-        auto r = files.requests(record);
-        uint32_t failed = 0;
-        ASSERT_EQ(KvlIx4InsertEx(r.first(), &failed), 0u);
-    }
+    for (uint32_t k = 1; k <= 40; ++k) ASSERT_EQ(files.insert(k * 7919 % 1000), 0u);
     ASSERT_EQ(close_all(files), 0u);
 }
 
@@ -240,30 +247,11 @@ constexpr const char *kPacked = "PACKED.DBF";
 
 std::string memo_text(uint32_t k, size_t size) { return kvl_test::pattern(size, k); }
 
-Bytes memo_row(const std::string &name, uint32_t block, char tag = ' ') {
-    std::string text = name;
-    text.resize(kvl_test::kNameWidth, ' ');
-    return kvl_test::record_image(kvl_test::row_record_length(true),
-                                  text + kvl_test::memo_field_text(block), tag);
-}
-
 // Six records with memos of growing size, two of them tagged deleted.
 void prepare_memos(const FileLayerTable *layer) {
-    auto fields = kvl_test::row_fields(true);
-    ASSERT_EQ(KvlDataCreateFile(0x8B | (512u << 16), 2, fields.data(), kMemoData, 0, layer), 0u);
-    kvl_test::DataFile data(kMemoData, 2, layer);
-    ASSERT_EQ(data.open(), 0u);
-    for (uint32_t k = 1; k <= 6; ++k) {
-        const std::string text = memo_text(k, 200 * k);
-        uint32_t block = 0;
-        ASSERT_EQ(KvlMemoAdd(data.rec(), uint32_t(text.size()), uint32_t(text.size()), text.data(),
-                             &block, 0),
-                  0u);
-        Bytes row = memo_row("row" + std::to_string(k), block, k % 3 == 0 ? '*' : ' ');
-        uint32_t number = 0;
-        ASSERT_EQ(KvlDataAddRecord(data.rec(), row.data(), &number), 0u);
-    }
-    ASSERT_EQ(KvlDataCloseFile(data.rec()), 0u);
+    std::vector<kvl_test::Row> rows;
+    for (uint32_t k = 1; k <= 6; ++k) rows.push_back({k % 3 == 0 ? '*' : ' ', "row" + std::to_string(k), memo_text(k, 200 * k)});
+    kvl_test::write_rows(kMemoData, rows, true, layer);
 }
 
 // The block number in a row's memo field (0 when blank or damaged).
@@ -334,14 +322,14 @@ uint32_t run_memo_update(const FileLayerTable *layer) {
         rc = KvlMemoUpdate(data.rec(), &block, 0, uint32_t(more.size()), more.data());
     }
     if (rc == ERR_NONE) {
-        Bytes moved = memo_row("row2", block);
+        Bytes moved = kvl_test::row_record("row2", block, true);
         rc = KvlDataUpdateRecord(data.rec(), 2, moved.data());
     }
     if (rc == ERR_NONE) {
         const std::string text = memo_text(7, 300);
         rc = KvlMemoAdd(data.rec(), uint32_t(text.size()), uint32_t(text.size()), text.data(),
                         &block, 0);
-        Bytes seventh = memo_row("row7", block);
+        Bytes seventh = kvl_test::row_record("row7", block, true);
         uint32_t number = 0;
         if (rc == ERR_NONE) rc = KvlDataAddRecord(data.rec(), seventh.data(), &number);
     }
@@ -385,21 +373,8 @@ void check_memo_update(const Files &, MemoryLayer &after, uint32_t rc, const std
 void prepare_nothing(const FileLayerTable *) {}
 
 uint32_t run_create(const FileLayerTable *layer) {
-    auto fields = kvl_test::descriptors(
-        {{"ID", 'C', 6}, {"NAME", 'C', 10}, {"CITY", 'C', 8}, {"CODE", 'C', 4}, {"AMOUNT", 'C', 8}});
-    uint32_t rc = KvlDataCreateFile(3, kFields, fields.data(), kData, 0, layer);
-    if (rc != ERR_NONE) return rc;
-    kvl_test::DataFile data(kData, kFields, layer);
-    rc = data.open();
-    if (rc != ERR_NONE) return rc;
-    for (const auto &spec : three_indexes()) {
-        std::string expression = spec.expression;
-        rc = KvlIx4CreateFile(kvl_test::kMultiNodeSize, KVL_SORT_BYTES, 850, 1, nullptr,
-                              expression.data(), data.rec(), spec.file, nullptr, 0, layer);
-        if (rc != ERR_NONE) break;
-    }
-    keep(rc, KvlDataCloseFile(data.rec()));
-    return rc;
+    MultiFiles files("", three_indexes(), layer);
+    return files.rc != ERR_NONE ? files.rc : close_all(files);
 }
 
 void check_create(const Files &, MemoryLayer &after, uint32_t rc, const std::string &label) {
@@ -407,7 +382,7 @@ void check_create(const Files &, MemoryLayer &after, uint32_t rc, const std::str
         // Whatever exists must open with a code or be sound.
         if (after.exists(kData)) {
             uint32_t open_rc = 0;
-            kvl_rel::read_records(after.table(), kData, kFields, &open_rc);
+            read_records(after.table(), kData, kFields, &open_rc);
             if (open_rc == ERR_NONE) check_indexes(after, [&] {
                 std::vector<std::string> present;
                 for (const auto &name : kIndexNames)
@@ -423,7 +398,6 @@ void check_create(const Files &, MemoryLayer &after, uint32_t rc, const std::str
 
 const Scenario kScenarios[] = {
     {"create", {kData, "A.IX4", "B.IX4", "C.IX4"}, prepare_nothing, run_create, check_create},
-    {"append", {kData, "A.IX4", "B.IX4", "C.IX4"}, prepare_people, run_append, check_append},
     {"insert+update", {kData, "A.IX4", "B.IX4", "C.IX4"}, prepare_people, run_insert_update,
      check_insert_update},
     {"rebuild", {kData, "A.IX4", "B.IX4", "C.IX4", "W.TMP"}, prepare_forty, run_rebuild,
@@ -437,27 +411,32 @@ const Scenario kScenarios[] = {
 Files prepared(const Scenario &s) {
     MemoryLayer memory;
     s.prepare(memory.table());
-    return kvl_rel::snapshot(memory, s.files);
+    return snapshot(memory, s.files);
 }
 
 constexpr uint64_t kMostCalls = 20000;  // a run that never ends is a failure too
 
 // Returns how many failure points were tried.
-uint64_t count_down_loop(const Scenario &s, const kvl_rel::FaultPlan &plan) {
+// One pass of a fault loop: which OS error, failing once or for good, and
+// which kinds of calls count.
+struct FaultPlan {
+    const char *name;
+    uint32_t code;
+    bool sticky;
+    uint32_t ops;
+};
+
+uint64_t count_down_loop(const Scenario &s, const FaultPlan &plan) {
     const Files before = prepared(s);
     for (uint64_t n = 1; n < kMostCalls; ++n) {
         MemoryLayer memory;
-        kvl_rel::restore(memory, before);
+        restore(memory, before);
         uint32_t rc = 0;
         bool fired = false;
-        {
-            CountDownLayer faults(memory.table());
-            faults.arm(n, plan.code, plan.sticky ? CountDownLayer::Mode::FromThenOn
-                                                 : CountDownLayer::Mode::Once,
-                       plan.ops);
-            rc = s.run(faults.table());
-            fired = faults.fired();
-        }
+        memory.fail_call(n, plan.code, plan.sticky, plan.ops);
+        rc = s.run(memory.table());
+        fired = memory.fired();
+        memory.disarm();
         const std::string label = std::string(s.name) + " [" + plan.name + " at call " +
                                   std::to_string(n) + ", result " + std::to_string(rc) + "]";
         if (!fired) {
@@ -472,18 +451,18 @@ uint64_t count_down_loop(const Scenario &s, const kvl_rel::FaultPlan &plan) {
     return kMostCalls;
 }
 
-const kvl_rel::FaultPlan kPlans[] = {
-    {"disk full once", KVL_WIN_DISK_FULL, false, CountDownLayer::kAll},
-    {"access denied from then on", KVL_WIN_ACCESS_DENIED, true, CountDownLayer::kAll},
-    {"short write once", KVL_WIN_HANDLE_DISK_FULL, false, CountDownLayer::kWrite},
-    {"lock violation from then on", KVL_WIN_LOCK_VIOLATION, true, CountDownLayer::kAll},
+const FaultPlan kPlans[] = {
+    {"disk full once", KVL_WIN_DISK_FULL, false, MemoryLayer::kAll},
+    {"access denied from then on", KVL_WIN_ACCESS_DENIED, true, MemoryLayer::kAll},
+    {"short write once", KVL_WIN_HANDLE_DISK_FULL, false, MemoryLayer::kWrite},
+    {"lock violation from then on", KVL_WIN_LOCK_VIOLATION, true, MemoryLayer::kAll},
 };
 
 class FaultLoop : public ::testing::TestWithParam<size_t> {};
 
 TEST_P(FaultLoop, EveryFailurePointLeavesSoundFiles) {
     const Scenario &s = kScenarios[GetParam()];
-    for (const kvl_rel::FaultPlan &plan : kPlans) {
+    for (const FaultPlan &plan : kPlans) {
         const uint64_t points = count_down_loop(s, plan);
         RecordProperty(std::string(plan.name), std::to_string(points));
         std::printf("  %s, %s: %llu failure points\n", s.name, plan.name,
@@ -494,26 +473,18 @@ TEST_P(FaultLoop, EveryFailurePointLeavesSoundFiles) {
 
 // A crash at every call: unflushed writes are lost, all of them or a
 // random subset.
-uint64_t crash_loop(const Scenario &s, CrashLayer::Kind kind) {
+uint64_t crash_loop(const Scenario &s, MemoryLayer::Crash kind) {
     const Files before = prepared(s);
     for (uint64_t n = 1; n < kMostCalls; ++n) {
-        Files left;
-        uint32_t rc = 0;
-        bool crashed = false;
-        {
-            CrashLayer disk;
-            for (const auto &[name, bytes] : before) disk.put(name, bytes);
-            disk.crash_at(n, kind, static_cast<uint32_t>(n));
-            rc = s.run(disk.table());
-            crashed = disk.crashed();
-            disk.revive();
-            for (const std::string &name : disk.paths()) left[name] = disk.bytes(name);
-        }
         MemoryLayer memory;
-        kvl_rel::restore(memory, left);
+        for (const auto &[name, bytes] : before) memory.put(name, bytes);
+        memory.crash_at(n, kind, static_cast<uint32_t>(n));
+        const uint32_t rc = s.run(memory.table());
+        const bool crashed = memory.crashed();
+        memory.revive();
         const std::string label = std::string(s.name) + " [crash " +
-                                  (kind == CrashLayer::Kind::Random ? "keeping some writes"
-                                                                    : "losing all writes") +
+                                  (kind == MemoryLayer::Crash::Random ? "keeping some writes"
+                                                                      : "losing all writes") +
                                   " at call " + std::to_string(n) + "]";
         s.check(before, memory, crashed ? KVL_WIN_IO_DEVICE : rc, label);
         if (!crashed) return n - 1;
@@ -525,10 +496,10 @@ uint64_t crash_loop(const Scenario &s, CrashLayer::Kind kind) {
 
 TEST_P(FaultLoop, CrashAtEveryCallLosesNothingFlushed) {
     const Scenario &s = kScenarios[GetParam()];
-    for (CrashLayer::Kind kind : {CrashLayer::Kind::DropAll, CrashLayer::Kind::Random}) {
+    for (MemoryLayer::Crash kind : {MemoryLayer::Crash::DropAll, MemoryLayer::Crash::Random}) {
         const uint64_t points = crash_loop(s, kind);
         std::printf("  %s, crash %s: %llu crash points\n", s.name,
-                    kind == CrashLayer::Kind::Random ? "random" : "drop-all",
+                    kind == MemoryLayer::Crash::Random ? "random" : "drop-all",
                     static_cast<unsigned long long>(points));
         if (HasFailure()) return;
     }

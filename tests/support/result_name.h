@@ -1,11 +1,7 @@
-// result_name.h - engine result codes by name in test output.
-//
-// A result code compared as a plain uint32_t fails with "Which is: 8503",
-// which sends the reader to korval32.h.  Wrapped in Result, the value that
-// was actually returned prints by the name KVL_RESULT_CODES gives it:
+// result_name.h - engine result codes by name in test output: wrapped in
+// Result, a code prints as "ERR_EMPTY_INDEX (8505)", not as a bare number.
 //
 //   EXPECT_EQ(Result(KvlIx4NextKey(ix, key, &record)), ERR_END_OF_INDEX);
-//     Which is: ERR_EMPTY_INDEX (8505)
 #ifndef KVL_TESTS_SUPPORT_RESULT_NAME_H
 #define KVL_TESTS_SUPPORT_RESULT_NAME_H
 

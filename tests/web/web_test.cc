@@ -26,7 +26,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-#include "support/temp_dir.h"
+#include "support/engine_files.h"
 
 namespace {
 

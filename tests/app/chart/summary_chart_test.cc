@@ -12,7 +12,7 @@
 #include <cstdlib>
 
 #include "app/chart/summary_chart.h"
-#include "support/temp_dir.h"
+#include "support/engine_files.h"
 
 namespace {
 

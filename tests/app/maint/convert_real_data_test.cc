@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "support/temp_dir.h"
+#include "support/engine_files.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "app/support/records.h"
 #include "app/support/register_sample.h"
 #include "app/support/test_register.h"
-#include "support/fault_layer.h"
+#include "support/memory_layer.h"
 
 namespace {
 
@@ -220,7 +220,7 @@ TEST(ReadOnlyRegister, SearchesAndExportsButChangesNothing) {
         for (const std::string &f : files) before.push_back(read_file(reg.path(f)));
         app_test::write_file(reg.path("more.csv"), csv_line_from_record(app_test::R3));
 
-        kvl_test::FaultLayer faults;
+        kvl_test::MemoryLayer faults(kvl_test::MemoryLayer::kBuiltIn);
         faults.refuse_writable_opens(refusal);
         DatabaseSet set(reg.path(""), faults.table());
         set.open();

@@ -17,7 +17,7 @@
 #include "app/maint/rebuild.h"
 #include "app/output/csv_line.h"
 #include "app/store/database_set.h"
-#include "support/temp_dir.h"
+#include "support/engine_files.h"
 
 namespace app_test {
 

@@ -16,7 +16,7 @@
 #include "app/ui/advanced_options_dialog.h"
 #include "app/ui/import_mapping_dialog.h"
 #include "app/ui/maintenance.h"
-#include "support/fault_layer.h"
+#include "support/memory_layer.h"
 #include "ui_test_support.h"
 
 using namespace ledgrove::control;
@@ -173,7 +173,7 @@ private slots:
     // A register that may not be written: the window says so, and the
     // three changing steps refuse.
     void read_only_register_refuses_changes() {
-        kvl_test::FaultLayer faults;
+        kvl_test::MemoryLayer faults(kvl_test::MemoryLayer::kBuiltIn);
         faults.refuse_writable_opens(KVL_WIN_WRITE_PROTECT);
         ledgrove::DatabaseSet set(reg->path("").toStdString(), faults.table());
         set.open();
