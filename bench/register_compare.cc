@@ -25,10 +25,10 @@
 // (so its commits sync to the disk, as Ledgrove's import and rebuild do),
 // with the same memory that Ledgrove's rebuild may use as page cache.
 //
-// The list fill is the search dialog's own (built with the desktop
-// program): the Date search run from the dialog, its list filled, laid out
+// The list fill is the search window's own (built with the desktop
+// program): the Date search run from the window, its list filled, laid out
 // and painted on Qt's offscreen platform, in a process of its own so that
-// its peak memory is the dialog's alone.  Without the desktop program it is
+// its peak memory is the window's alone.  Without the desktop program it is
 // a ResultList filled with the same lines.
 #include <malloc.h>
 #include <sqlite3.h>
@@ -62,7 +62,7 @@
 #include <QCheckBox>
 
 #include "app/ui/control_ids.h"
-#include "app/ui/search_dialog.h"
+#include "app/ui/search_window.h"
 #endif
 
 namespace {
@@ -70,7 +70,7 @@ namespace {
 using namespace ledgrove;
 namespace fs = std::filesystem;
 
-// The search dialog reserves this much before it fills its list.
+// The search window reserves this much before it fills its list.
 constexpr std::size_t kDialogReservedLines = 75000;
 constexpr std::size_t kDialogReservedBytes = 12884000;
 
@@ -188,7 +188,7 @@ public:
     void open() { set_.open(); }
     void close() { set_.close(); }
 
-    // The search as the dialog runs it: the list emptied and reserved, then
+    // The search as the window runs it: the list emptied and reserved, then
     // filled by the index walk.
     double search(const SearchCase &c, ResultList &list, SearchResult &outcome) {
         return timed([&] {
@@ -456,7 +456,7 @@ void print_table(const std::vector<Row> &rows, std::size_t checks, int runs,
                                : "list fill, peak memory (the list)",
                 fill.peak_mib, "-", "-");
     std::printf("\nList fill: %s.\n",
-                fill.in_dialog ? "the search dialog's Date search, list filled, laid out and "
+                fill.in_dialog ? "the search window's Date search, list filled, laid out and "
                                  "painted (offscreen)"
                                : "a ResultList filled with the Date search's lines (no desktop "
                                  "program in this build)");
@@ -469,7 +469,7 @@ std::size_t heap_in_use() {
     return info.uordblks + info.hblkhd;
 }
 
-// Fills a fresh list with the lines as the search dialog's list is filled
+// Fills a fresh list with the lines as the search window's list is filled
 // (reserved, then one append a line); returns the peak of heap growth.
 std::size_t fill_list(const ResultList &lines, ResultList &list, bool sample) {
     const std::size_t before = heap_in_use();
@@ -486,7 +486,7 @@ std::size_t fill_list(const ResultList &lines, ResultList &list, bool sample) {
 #endif
 
 #ifdef LEDGROVE_COMPARE_WITH_DIALOG
-// The child process: the search dialog over the Ledgrove register, the Date
+// The child process: the search window over the Ledgrove register, the Date
 // search of the table run from it `runs` times; prints its figures.
 int fill_dialog_list(const std::string &register_dir, int runs) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -496,6 +496,11 @@ int fill_dialog_list(const std::string &register_dir, int runs) {
         fs::permissions(runtime, fs::perms::owner_all);
         qputenv("XDG_RUNTIME_DIR", runtime.c_str());
     }
+    // Settings of its own: the window opens at its first size and text
+    // size whatever this machine's user chose, so runs compare.
+    const std::string config = register_dir + "/../config";
+    fs::create_directories(config);
+    qputenv("XDG_CONFIG_HOME", config.c_str());
     int argc = 1;
     char name[] = "register_compare";
     char *argv[] = {name, nullptr};
@@ -503,33 +508,33 @@ int fill_dialog_list(const std::string &register_dir, int runs) {
     DatabaseSet set(register_dir);
     set.open();
     const SearchCase date = search_cases().front();
-    ui::SearchDialog dialog(set);
-    dialog.show();
+    ui::SearchWindow window(set);
+    window.show();
     using namespace control;
     const auto year = [](const std::string &stored) { return stored.substr(0, 4); };
-    dialog.set_control_text(kFromMonth, date.inputs.from.substr(4, 2));
-    dialog.set_control_text(kFromDay, date.inputs.from.substr(6, 2));
-    dialog.set_control_text(kFromYear, year(date.inputs.from));
-    dialog.set_control_text(kToMonth, date.inputs.to.substr(4, 2));
-    dialog.set_control_text(kToDay, date.inputs.to.substr(6, 2));
-    dialog.set_control_text(kToYear, year(date.inputs.to));
+    window.set_control_text(kFromMonth, date.inputs.from.substr(4, 2));
+    window.set_control_text(kFromDay, date.inputs.from.substr(6, 2));
+    window.set_control_text(kFromYear, year(date.inputs.from));
+    window.set_control_text(kToMonth, date.inputs.to.substr(4, 2));
+    window.set_control_text(kToDay, date.inputs.to.substr(6, 2));
+    window.set_control_text(kToYear, year(date.inputs.to));
     for (int id : {kSubtotals, kSubtotalByMonth})
-        if (auto *box = qobject_cast<QCheckBox *>(dialog.control(id))) box->setChecked(true);
+        if (auto *box = qobject_cast<QCheckBox *>(window.control(id))) box->setChecked(true);
     QApplication::processEvents();
     std::vector<double> times;
     for (int r = 0; r <= runs; ++r) {
         const double seconds = timed([&] {
-            dialog.command(kReport);
+            window.command(kReport);
             QApplication::processEvents();  // the list's layout and first paint
         });
         if (r > 0) times.push_back(seconds);
     }
-    std::printf("%.6f %.3f %zu %llu\n", median(times), peak_rss_mib(), dialog.results().size(),
-                static_cast<unsigned long long>(digest(dialog.results())));
+    std::printf("%.6f %.3f %zu %llu\n", median(times), peak_rss_mib(), window.results().size(),
+                static_cast<unsigned long long>(digest(window.results())));
     return 0;
 }
 
-// Runs the dialog's fill in a process of its own.
+// Runs the window's fill in a process of its own.
 bool fill_in_dialog(const std::string &register_dir, int runs, FillFigures &out) {
     char self[4096];
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
@@ -622,11 +627,11 @@ int main(int argc, char **argv) {
 
     FillFigures fill;
 #ifdef LEDGROVE_COMPARE_WITH_DIALOG
-    std::printf("list fill in the search dialog ...\n");
+    std::printf("list fill in the search window ...\n");
     ledgrove.close();
-    if (!fill_in_dialog(work + "/ledgrove", runs, fill)) fail("the search dialog's fill failed");
+    if (!fill_in_dialog(work + "/ledgrove", runs, fill)) fail("the search window's fill failed");
     if (fill.lines != date_lines.size() || fill.digest != digest(date_lines))
-        fail("the search dialog lists other lines than the Date search");
+        fail("the search window lists other lines than the Date search");
 #else
     std::vector<double> fills;
     for (int r = 0; r <= runs; ++r) {

@@ -1,11 +1,11 @@
-// ui_fill_bench.cc - the search dialog's result list with a million lines:
+// ui_fill_bench.cc - the search window's result list with a million lines:
 // the time to fill it from a search (the search, the model reset and the
 // list view's layout and first paint), the time to select every line and
 // copy them to the clipboard, and the program's peak memory.
 //
 // The register is the demo generator's sample of LEDGROVE_BENCH_CHECKS
 // checks (1,000,000 by default), made once through the real import and
-// rebuild in a scratch directory.  The dialog runs on Qt's offscreen
+// rebuild in a scratch directory.  The window runs on Qt's offscreen
 // platform unless QT_QPA_PLATFORM says otherwise.
 //
 //   build/bench/ui_fill_bench
@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QListView>
+#include <QStandardPaths>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -23,7 +24,8 @@
 #include "app/maint/rebuild.h"
 #include "app/search/search.h"
 #include "app/ui/control_ids.h"
-#include "app/ui/search_dialog.h"
+#include "app/ui/result_view.h"
+#include "app/ui/search_window.h"
 #include "bench/bench_register.h"
 
 namespace {
@@ -55,21 +57,21 @@ BenchRegister &bench_register() {
 }
 
 // Every check: the whole range of years.
-void whole_range(ui::SearchDialog &dialog) {
+void whole_range(ui::SearchWindow &window) {
     using namespace control;
-    dialog.set_control_text(kFromYear, "2000");
-    dialog.set_control_text(kToYear, "2099");
+    window.set_control_text(kFromYear, "2000");
+    window.set_control_text(kToYear, "2099");
 }
 
-struct Dialog {
-    ui::SearchDialog dialog{bench_register().set};
-    Dialog() {
-        dialog.show();
-        whole_range(dialog);
+struct Window {
+    ui::SearchWindow window{bench_register().set};
+    Window() {
+        window.show();
+        whole_range(window);
         QApplication::processEvents();
     }
     void fill() {
-        dialog.command(control::kReport);
+        window.command(control::kReport);
         QApplication::processEvents();  // layout and paint of the visible lines
     }
 };
@@ -89,32 +91,32 @@ void BM_SearchOnly(benchmark::State &state) {
 BENCHMARK(BM_SearchOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_FillResultList(benchmark::State &state) {
-    Dialog d;
+    Window d;
     for (auto _ : state) d.fill();
-    state.counters["lines"] = d.dialog.result_view()->model()->rowCount();
+    state.counters["lines"] = d.window.result_view()->model()->rowCount();
     state.counters["peak_rss_MiB"] = peak_rss_mib();
 }
 BENCHMARK(BM_FillResultList)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_SelectAll(benchmark::State &state) {
-    Dialog d;
+    Window d;
     d.fill();
     for (auto _ : state) {
-        d.dialog.result_view()->selectAll();
+        d.window.result_view()->selectAll();
         QApplication::processEvents();
         state.PauseTiming();
-        d.dialog.result_view()->clearSelection();
+        d.window.result_view()->clearSelection();
         state.ResumeTiming();
     }
 }
 BENCHMARK(BM_SelectAll)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_SelectAllAndCopy(benchmark::State &state) {
-    Dialog d;
+    Window d;
     d.fill();
     for (auto _ : state) {
-        d.dialog.result_view()->selectAll();
-        d.dialog.command(control::kCopyToClipboard);
+        d.window.result_view()->selectAll();
+        d.window.command(control::kCopyToClipboard);
         QApplication::processEvents();
     }
     state.counters["copied_MiB"] = QGuiApplication::clipboard()->text().size() * 2 / 1048576.0;
@@ -126,6 +128,8 @@ BENCHMARK(BM_SelectAllAndCopy)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's test settings, not the user's: the window opens at its first size.
+    QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     bench_register();

@@ -50,4 +50,10 @@ std::optional<std::string> save_summary_chart(const Summary &summary, const std:
     return failure.toStdString();
 }
 
+std::string summary_chart_svg(const Summary &summary, int width, int height) {
+    ensure_application();
+    std::unique_ptr<QChart> chart = summary_chart(summary);
+    return chart_svg(*chart, QSize(width, height)).toStdString();
+}
+
 }  // namespace ledgrove

@@ -6,6 +6,7 @@
 #include <QtCharts/QBarSet>
 #include <QtCharts/QHorizontalBarSeries>
 #include <QtCharts/QValueAxis>
+#include <QtCore/QBuffer>
 #include <QtCore/QCoreApplication>
 #include <QtGui/QImage>
 #include <QtGui/QPainter>
@@ -147,40 +148,64 @@ std::unique_ptr<QChart> summary_chart(const Summary &summary) {
     return chart;
 }
 
-QString save_chart(QChart &chart, const QString &path, QSize size) {
-    const QString lower = path.toLower();
-    const bool svg = lower.endsWith(QStringLiteral(".svg"));
-    if (!svg && !lower.endsWith(QStringLiteral(".png")))
-        return QStringLiteral("Cannot write %1: a chart is saved as .png or .svg.").arg(path);
+namespace {
 
+// Lays the chart out at the size given in a scene of its own and paints it
+// with the painter; the scene gives the chart back to its owner after.
+void paint_chart(QChart &chart, QSize size, QPainter &painter) {
     QGraphicsScene scene;
     scene.addItem(&chart);
     chart.setGeometry(QRectF(QPointF(0, 0), size));
     chart.layout()->activate();
     QCoreApplication::processEvents();  // the axes lay out their labels on posted events
     const QRectF area(QPointF(0, 0), size);
-    QString failure;
+    scene.render(&painter, area, area);
+    scene.removeItem(&chart);  // the scene does not own what the caller owns
+}
+
+}  // namespace
+
+QString save_chart(QChart &chart, const QString &path, QSize size) {
+    const QString lower = path.toLower();
+    const bool svg = lower.endsWith(QStringLiteral(".svg"));
+    if (!svg && !lower.endsWith(QStringLiteral(".png")))
+        return QStringLiteral("Cannot write %1: a chart is saved as .png or .svg.").arg(path);
+
     if (svg) {
         QSvgGenerator generator;
         generator.setFileName(path);
         generator.setSize(size);
-        generator.setViewBox(area);
+        generator.setViewBox(QRectF(QPointF(0, 0), size));
         generator.setTitle(chart.title());
         QPainter painter;
-        if (!painter.begin(&generator)) failure = QStringLiteral("Cannot create %1.").arg(path);
-        else scene.render(&painter, area, area);
-    } else {
-        QImage image(size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::white);
-        {
-            QPainter painter(&image);
-            painter.setRenderHint(QPainter::Antialiasing);
-            scene.render(&painter, area, area);
-        }
-        if (!image.save(path, "PNG")) failure = QStringLiteral("Cannot create %1.").arg(path);
+        if (!painter.begin(&generator)) return QStringLiteral("Cannot create %1.").arg(path);
+        paint_chart(chart, size, painter);
+        return {};
     }
-    scene.removeItem(&chart);  // the scene does not own what the caller owns
-    return failure;
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        paint_chart(chart, size, painter);
+    }
+    if (!image.save(path, "PNG")) return QStringLiteral("Cannot create %1.").arg(path);
+    return {};
+}
+
+QByteArray chart_svg(QChart &chart, QSize size) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&buffer);
+        generator.setSize(size);
+        generator.setViewBox(QRectF(QPointF(0, 0), size));
+        generator.setTitle(chart.title());
+        QPainter painter(&generator);
+        paint_chart(chart, size, painter);
+    }  // the painter ends, and the generator writes the closing tag
+    return buffer.data();
 }
 
 }  // namespace ledgrove

@@ -8,6 +8,7 @@
 #define LEDGROVE_APP_CHART_SUMMARY_CHART_H
 
 #include <QtCharts/QChart>
+#include <QtCore/QByteArray>
 #include <QtCore/QSize>
 #include <QtCore/QString>
 
@@ -28,6 +29,9 @@ std::unique_ptr<QChart> summary_chart(const Summary &summary);
 // extension (.png, .svg), at the size given.  Returns why it could not, as
 // a sentence that names the file, or an empty text.
 QString save_chart(QChart &chart, const QString &path, QSize size = kDefaultChartSize);
+
+// The chart drawn as an SVG document in memory, at the size given.
+QByteArray chart_svg(QChart &chart, QSize size = kDefaultChartSize);
 
 }  // namespace ledgrove
 

@@ -25,6 +25,7 @@ struct Command {
 Command add_search_command(CLI::App &program);
 Command add_summary_command(CLI::App &program);
 Command add_convert_command(CLI::App &program);
+Command add_serve_command(CLI::App &program);
 // import, export, reindex, empty, demo, make-empty
 std::vector<Command> add_maint_commands(CLI::App &program);
 

@@ -43,7 +43,7 @@ int run(int argc, char **argv) {
     program.add_option("-C", directory, "work on the register in DIR")->type_name("DIR");
 
     std::vector<Command> commands = {add_search_command(program), add_summary_command(program),
-                                     add_convert_command(program)};
+                                     add_convert_command(program), add_serve_command(program)};
     for (Command &command : add_maint_commands(program)) commands.push_back(std::move(command));
     for (Command &command : commands) {
         command.app->allow_extras();  // told as ledgrove-cli's own errors below

@@ -93,7 +93,7 @@ void run_search(const SearchLine &line) {
 }  // namespace
 
 Command add_search_command(CLI::App &program) {
-    CLI::App *command = program.add_subcommand("search", "list checks, as the search dialog does");
+    CLI::App *command = program.add_subcommand("search", "list checks, as the search window does");
     auto line = std::make_shared<SearchLine>(*command);
     command->add_option("--format", line->format, "lines (default), csv or json")
         ->type_name("FORMAT")
@@ -104,7 +104,7 @@ Command add_search_command(CLI::App &program) {
         ->type_name("FILE")
         ->group("Output");
     command->footer(
-        "Lists the checks of a date range in one order, as the search dialog does,\n"
+        "Lists the checks of a date range in one order, as the search window does,\n"
         "one result line per line, then three lines: \"Records: N\", \"Total Amount: T\"\n"
         "and the time the search took.  With --format csv or json the checks are\n"
         "written as a table instead (UTF-8, ISO dates, plain amounts; no subtotal\n"

@@ -8,6 +8,7 @@
 
 #include "app/maint/import_line.h"
 #include "app/output/messages.h"
+#include "app/store/amount_text.h"
 #include "app/store/error_text.h"
 #include "app/store/record_id.h"
 
@@ -134,6 +135,8 @@ void import_line(DatabaseSet &set, std::string_view line, std::size_t number,
     }
     counter = std::max<std::uint64_t>(counter, record_number);
     ++report.imported;
+    // The stored amount always reads: the line parser made it.
+    report.imported_cents += read_amount(std::string_view(record.AMOUNT, sizeof record.AMOUNT)).cents;
     if (report.first_id.empty()) report.first_id = *id;
     report.last_id = *id;
 }

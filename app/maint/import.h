@@ -44,6 +44,7 @@ struct SkippedLine {
 
 struct ImportReport {
     std::size_t imported = 0;
+    std::int64_t imported_cents = 0;     // the amounts of the records added, summed
     std::vector<SkippedLine> skipped;    // lines that are no record, or that the engine refused
     std::size_t blank_lines = 0;         // passed over
     std::size_t refused_past_id_limit = 0;  // good lines left out because the ids ran out

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/store/amount_text.h"
 #include "app/store/error_text.h"
 #include "app/store/field_text.h"
 #include "app/store/register_files.h"
@@ -21,8 +22,7 @@ inline constexpr std::string_view kNoSelectionCaption = "No Selection!";
 
 inline constexpr std::string_view kEmptyQuestionCaption = "Are you sure?";
 inline constexpr std::string_view kEmptiedCaption = "Success!";
-inline constexpr std::string_view kImported = "Data Imported! ";
-inline constexpr std::string_view kImportedCaption = "Exit and ReStart!";
+inline constexpr std::string_view kImportedCaption = "Import Records";
 inline constexpr std::string_view kExportedCaption = "Export Done";
 
 inline constexpr std::string_view kReadOnlyRegister =
@@ -33,6 +33,33 @@ inline constexpr std::string_view kReadOnlyRegister =
 inline std::string count_of(std::size_t n, std::string_view one, std::string_view many) {
     return group_thousands(std::to_string(n)) + " " + std::string(n == 1 ? one : many);
 }
+
+// After an import, with the indexes rebuilt and the register open again:
+// "47,917 checks imported, total 417,275,260.96."
+inline std::string imported(std::size_t checks, std::int64_t cents) {
+    return count_of(checks, "check", "checks") + " imported, total " + grouped_cents(cents) + ".";
+}
+
+// After ReIndex Database, in the status bar.
+inline constexpr std::string_view kReIndexed = "The eight indexes were rebuilt.";
+
+// The status bar: the selected check lines, the last search's time and the
+// register.  "3 selected, 1,234.50"; "" with none selected.
+inline std::string selection_status(std::size_t checks, std::int64_t cents) {
+    if (checks == 0) return {};
+    return group_thousands(std::to_string(checks)) + " selected, " + grouped_cents(cents);
+}
+inline std::string search_time_status(std::int64_t milliseconds) {
+    return "Search: " + group_thousands(std::to_string(milliseconds)) + " ms";
+}
+// "/srv/troy: 47,917 checks, read-only"
+inline std::string register_status(const std::string &folder, std::size_t checks, bool read_only) {
+    return folder + ": " + count_of(checks, "check", "checks") + (read_only ? ", read-only" : "");
+}
+
+// Print with an empty result list.
+inline constexpr std::string_view kNothingToPrint =
+    "The result list is empty: run a search first, then print what it lists.";
 
 // The question before emptying names what is lost and what is kept.
 inline std::string empty_question(std::size_t checks) {

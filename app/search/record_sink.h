@@ -14,6 +14,12 @@ public:
     // One accepted check, in the search's order.  The record lives in the
     // set's shared buffer: it is valid only for the call.
     virtual void add(const CheckRecord &record) = 0;
+
+    // Asked after each check handed on: false ends the search's walk there,
+    // for a reader that wants only the first lines of a long result (one
+    // page of it).  The search's count and total then cover only the checks
+    // handed on so far.
+    virtual bool wants_more() const { return true; }
 };
 
 }  // namespace ledgrove

@@ -21,6 +21,7 @@
 #define LEDGROVE_APP_SEARCH_RESULT_LINES_H
 
 #include <cstddef>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,23 @@ namespace ledgrove {
 inline constexpr std::size_t kResultLineWidth = 125;
 inline constexpr std::size_t kAmountColumn = 110;  // first column of the display amount
 inline constexpr std::string_view kBlankLine = " ";
+
+// The columns of a record line as headings stand over them, in line order:
+// the order whose field the column shows (its caption is the heading), the
+// first column, and the width up to the next column's first, the space
+// between them included.  The amount is right-justified in its 15.
+struct ResultColumn {
+    SortOrder order;
+    std::size_t first;
+    std::size_t width;
+};
+inline constexpr ResultColumn kResultColumns[] = {
+    {SortOrder::CheckID, 0, 7},       {SortOrder::Date, 7, 11},
+    {SortOrder::VendorID, 18, 11},    {SortOrder::VendorName, 29, 36},
+    {SortOrder::PONumber, 65, 9},     {SortOrder::Description, 74, 36},
+    {SortOrder::Amount, kAmountColumn, kResultLineWidth - kAmountColumn},
+};
+static_assert(std::size(kResultColumns) == kSortOrderCount);
 
 std::string record_line(const CheckRecord &record);
 // The record line with every field padded with spaces to its width, whatever

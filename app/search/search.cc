@@ -236,6 +236,7 @@ SearchResult search_checks(DatabaseSet &set, SortOrder order, const SearchInputs
                        ++outcome.line_count;
                        outcome.total_cents += stored_cents(field_text(record.AMOUNT));
                        listed.add(record);
+                       return sink.wants_more();
                    }
                    return true;
                });

@@ -104,7 +104,8 @@ SearchResult search_records(DatabaseSet &set, SortOrder order, const SearchInput
                             LineSink &sink);
 
 // The same search handing on the accepted checks themselves, in the order's
-// listing order (subtotals and months play no part).
+// listing order (subtotals and months play no part).  A sink that wants no
+// more (RecordSink::wants_more) ends the walk early.
 SearchResult search_checks(DatabaseSet &set, SortOrder order, const SearchInputs &inputs,
                            RecordSink &sink);
 

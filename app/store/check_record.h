@@ -96,7 +96,7 @@ void set_field(char (&field)[N], std::string_view text) {
 // A live record with every field blank.
 CheckRecord blank_record();
 
-// The seven result orders.  The number is the one the search dialog keeps as
+// The seven result orders.  The number is the one the search window keeps as
 // its current order.
 enum class SortOrder { Date = 0, VendorName, PONumber, Description, Amount, VendorID, CheckID };
 inline constexpr int kSortOrderCount = 7;

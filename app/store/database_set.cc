@@ -93,9 +93,9 @@ std::uint32_t DatabaseSet::open_index(RegisterIndex which) {
     return note(KvlIx4OpenFile(index(which), read_only_ ? KVL_STATE_READ_ONLY : 0));
 }
 
-void DatabaseSet::open() {
+void DatabaseSet::open(bool read_only) {
     close();
-    read_only_ = folder_refuses_writes(directory_, layer_);
+    read_only_ = read_only || folder_refuses_writes(directory_, layer_);
     // Each file that refuses writing is tried again for reading alone.  One
     // that will not even be read is a failure of its own (its second result
     // counts: a damaged file says so), not a sign of a read-only register.

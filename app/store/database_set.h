@@ -69,8 +69,11 @@ public:
     DatabaseSet &operator=(const DatabaseSet &) = delete;
 
     // Opens the data file and the eight indexes in the open order; every
-    // file is tried whatever happened to the ones before.
-    void open();
+    // file is tried whatever happened to the ones before.  `read_only`
+    // opens every file for reading alone from the start, as for a register
+    // that may not be written: a server that publishes the register asks
+    // for it, so that nothing a visitor does can change a file.
+    void open(bool read_only = false);
     // Closes the indexes in the close order, then the data file, and frees
     // every control record.
     void close();

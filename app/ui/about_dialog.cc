@@ -5,7 +5,6 @@
 #include <QUrl>
 
 #include "app/ui/control_ids.h"
-#include "app/ui/search_dialog.h"
 #include "app/ui/user_prompts.h"
 
 namespace ledgrove::ui {

@@ -10,6 +10,8 @@
 
 namespace ledgrove::ui {
 
+inline constexpr const char *kDonationAddress = "https://ledgrove.org/donate";
+
 class AboutDialog : public QDialog {
     Q_OBJECT
 

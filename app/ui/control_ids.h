@@ -1,4 +1,4 @@
-// control_ids.h - the control ids of the dialogs and the menu, once for every
+// control_ids.h - the control ids of the windows and the menus, once for every
 // user of them: the Qt dialog names its widgets after them ("id1021"), and
 // the searches, the command-line front end and the tests read and write
 // controls through them.  Plain constants; nothing here depends on Qt.
@@ -9,7 +9,7 @@ namespace ledgrove::control {
 
 // Command buttons.
 inline constexpr int kReport = 1;  // also the Enter key
-inline constexpr int kCancel = 2;  // the Escape key and the close box
+inline constexpr int kCancel = 2;  // Escape in a dialog
 inline constexpr int kPrint = 1785;
 inline constexpr int kExport = 1786;
 inline constexpr int kCopyToClipboard = 1048;
@@ -73,7 +73,7 @@ inline constexpr int kTotalAmount = 1018;
 
 }  // namespace ledgrove::control
 
-// The Advanced Options dialog reuses some numbers of the search dialog for
+// The Advanced Options dialog reuses some numbers of the search window for
 // its own buttons.
 namespace ledgrove::control::advanced {
 
@@ -100,12 +100,18 @@ inline constexpr int kCancel = 1;
 
 }  // namespace ledgrove::control::abort_job
 
-// The main window's File menu.
+// The main window's menus: File, View and Help.
 namespace ledgrove::control::menu {
 
 inline constexpr int kAbout = 40001;
 inline constexpr int kExit = 40002;
 inline constexpr int kAdvancedOptions = 40003;
+inline constexpr int kImportRecords = 40004;
+inline constexpr int kExportDatabase = 40005;
+inline constexpr int kPrint = 40006;
+inline constexpr int kLargerText = 40007;
+inline constexpr int kSmallerText = 40008;
+inline constexpr int kNormalText = 40009;
 
 }  // namespace ledgrove::control::menu
 

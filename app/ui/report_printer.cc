@@ -1,13 +1,19 @@
-// report_printer.cc - result lines on a QPrinter.
+// report_printer.cc - a report on a QPrinter.
 #include "app/ui/report_printer.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QDialog>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
+#include <algorithm>
+#include <climits>
 
+#include "app/output/report_text.h"
+#include "app/search/result_lines.h"
 #include "app/ui/ansi_text.h"
 #include "app/ui/control_ids.h"
 #include "app/ui/dialog_template.h"
@@ -61,14 +67,54 @@ private:
     bool &cancelled_;
 };
 
+// The fonts of the report's parts, for the printer's resolution.
+struct ReportFonts {
+    QFont line = report_font();
+    QFont title;
+    QFont heading;
+
+    ReportFonts(QPaintDevice *device, const PageLayout &layout) {
+        title = dialog_font();
+        title.setPointSize(10);
+        title.setBold(true);
+        // Each heading within its column, a character's width kept free
+        // before the next: as large as the report font, or smaller.
+        heading = dialog_font();
+        heading.setBold(true);
+        heading.setPointSizeF(line.pointSizeF());
+        const QFontMetricsF metrics(heading, device);
+        double scale = 1.0;
+        for (const ResultColumn &c : kResultColumns) {
+            const std::string_view caption = sort_order_caption(c.order);
+            const double room = (static_cast<double>(c.width) - 1) * layout.char_width;
+            const double needed = metrics.horizontalAdvance(
+                QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())));
+            if (needed > room && needed > 0) scale = std::min(scale, room / needed);
+        }
+        heading.setPointSizeF(line.pointSizeF() * scale);
+    }
+
+    const QFont &of(TextRole role) const {
+        switch (role) {
+            case TextRole::Title: return title;
+            case TextRole::Heading: return heading;
+            default: return line;
+        }
+    }
+};
+
 class PrinterSurface : public PageSurface {
 public:
-    PrinterSurface(QPrinter &printer, QPainter &painter, const bool &cancelled)
-        : printer_(printer), painter_(painter), cancelled_(cancelled),
-          ascent_(painter.fontMetrics().ascent()) {}
+    PrinterSurface(QPrinter &printer, QPainter &painter, const ReportFonts &fonts, const bool &cancelled)
+        : printer_(printer), painter_(painter), fonts_(fonts), cancelled_(cancelled) {}
 
-    void draw_text(int x, int y, std::string_view text) override {
-        painter_.drawText(x, y + ascent_, from_ansi(text));
+    void draw_text(int x, int y, std::string_view text, TextRole role, Align align) override {
+        const QFont &font = fonts_.of(role);
+        painter_.setFont(font);
+        const QFontMetricsF metrics(font, painter_.device());
+        const QString shown = from_ansi(text);
+        const qreal left = align == Align::Right ? x - metrics.horizontalAdvance(shown) : x;
+        painter_.drawText(QPointF(left, y + metrics.ascent()), shown);
     }
     void next_page() override { printer_.newPage(); }
     bool keep_going() override {
@@ -79,10 +125,22 @@ public:
 private:
     QPrinter &printer_;
     QPainter &painter_;
+    const ReportFonts &fonts_;
     const bool &cancelled_;
-    int ascent_;
     std::size_t lines_ = 0;
 };
+
+// The report font's advance as a line of it is laid out on this device.
+double char_width(QPaintDevice *device) {
+    return QFontMetricsF(report_font(), device)
+               .horizontalAdvance(QString(kResultLineWidth, QLatin1Char('M'))) /
+           kResultLineWidth;
+}
+
+std::string today_text() {
+    const QDate today = QDate::currentDate();
+    return printed_on_text(today.year(), today.month(), today.day());
+}
 
 }  // namespace
 
@@ -93,11 +151,29 @@ PrinterMetrics printer_metrics(const QPrinter &printer) {
             qRound(page.top() - paper.top())};
 }
 
-PrintOutcome print_lines(QPrinter &printer, std::span<const std::string_view> lines,
-                         QWidget *owner, QWidget *working_window) {
+PrintOutcome print_on(QPrinter &printer, const ReportSource &source, QWidget *owner,
+                      QWidget *working_window) {
     PrintOutcome outcome;
     printer.setDocName(QString::fromLatin1(kReportDocumentName));
-    const PageLayout layout = page_layout(printer_metrics(printer));
+    const bool selection = printer.printRange() == QPrinter::Selection && !source.selected.empty();
+    std::vector<std::string_view> lines;
+    Report report{source.title, source.criteria, {}, {}, today_text()};
+    if (selection) {
+        lines.reserve(source.selected.size());
+        for (std::size_t r : source.selected) lines.push_back(source.lines.line(r));
+        report.criteria.push_back(selection_note(lines.size(), source.lines.size()));
+        report.summary = summary_text(sum_record_lines(source.lines, source.selected));
+    } else {
+        lines.reserve(source.lines.size());
+        for (std::size_t r = 0; r < source.lines.size(); ++r) lines.push_back(source.lines.line(r));
+        report.summary = summary_text(sum_record_lines(source.lines));
+    }
+    report.lines = lines;
+    int first = 1, last = INT_MAX;
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+        first = printer.fromPage();
+        last = std::max(first, printer.toPage());
+    }
 
     QPainter painter;
     if (!painter.begin(&printer)) {
@@ -109,9 +185,10 @@ PrintOutcome print_lines(QPrinter &printer, std::span<const std::string_view> li
     if (working_window) working_window->setEnabled(false);
     abort.show();
 
-    painter.setFont(report_font());
-    PrinterSurface surface(printer, painter, cancelled);
-    outcome.pages = lay_out_report(lines, layout, surface);
+    const PageLayout layout = page_layout(printer_metrics(printer), char_width(&printer));
+    const ReportFonts fonts(&printer, layout);
+    PrinterSurface surface(printer, painter, fonts, cancelled);
+    outcome.pages = lay_out_report(report, layout, surface, first, last);
     if (cancelled) printer.abort();
     if (painter.isActive()) painter.end();
 
@@ -124,14 +201,15 @@ PrintOutcome print_lines(QPrinter &printer, std::span<const std::string_view> li
     return outcome;
 }
 
-PrintOutcome print_report(QWidget *owner, QWidget *working_window,
-                          std::span<const std::string_view> lines) {
+PrintOutcome print_report(QWidget *owner, QWidget *working_window, const ReportSource &source) {
     QPrinter printer(QPrinter::HighResolution);
-    if (!prompts().printer(owner, printer)) {
+    // The selection, when there is one, is what the dialog offers first.
+    printer.setPrintRange(source.selected.empty() ? QPrinter::AllPages : QPrinter::Selection);
+    if (!prompts().printer(owner, printer, !source.selected.empty())) {
         show_message(owner, kNothingPrinted, kPrintCaption);
         return {};
     }
-    return print_lines(printer, lines, owner, working_window);
+    return print_on(printer, source, owner, working_window);
 }
 
 }  // namespace ledgrove::ui

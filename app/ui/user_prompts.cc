@@ -39,8 +39,10 @@ QString real_file(QWidget *owner, FileChoice kind, const QString &title) {
     return dialog.selectedFiles().constFirst();
 }
 
-bool real_printer(QWidget *owner, QPrinter &printer) {
+bool real_printer(QWidget *owner, QPrinter &printer, bool selection) {
     QPrintDialog dialog(&printer, owner);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, selection);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -11,7 +11,6 @@
 #include <functional>
 #include <string_view>
 
-
 class QPrinter;
 class QWidget;
 
@@ -31,8 +30,9 @@ struct UserPrompts {
         message;
     // A file name from an open or save dialog; empty when cancelled.
     std::function<QString(QWidget *owner, FileChoice kind, const QString &title)> file;
-    // Sets up the printer; false when the user cancelled.
-    std::function<bool(QWidget *owner, QPrinter &printer)> printer;
+    // Sets up the printer; false when the user cancelled.  With
+    // `selection`, the selected lines may be chosen as what is printed.
+    std::function<bool(QWidget *owner, QPrinter &printer, bool selection)> printer;
     // Opens an address with the desktop's handler for it.
     std::function<void(const QUrl &url)> open_url;
 };

@@ -105,15 +105,16 @@ TEST(Import, BadLinesAreSkippedAndNamedByNumber) {
         std::string text;
         std::vector<std::string> imported;  // check ids, in file order
         std::vector<std::size_t> skipped;   // line numbers
+        std::int64_t cents;                 // of the lines imported
         std::size_t blank_lines = 0;
     } cases[] = {
         {"a short line", csv("000001", "A", "1.00") + "000002,01/02/2007,SHORT\r\n" + csv("000003", "C", "3.00"),
-         {"000001", "000003"}, {2}},
+         {"000001", "000003"}, {2}, 400},
         {"LF, CR LF and no end on the last line",
          csv("000001", "A", "1.00", "\n") + csv("000002", "B", "2.00") + csv("000003", "C", "3.00", ""),
-         {"000001", "000002", "000003"}, {}},
+         {"000001", "000002", "000003"}, {}, 600},
         {"blank lines are passed over", "\r\n" + csv("000001", "A", "1.00") + "\n   \r\n" + csv("000002", "B", "x"),
-         {"000001"}, {5}, 3},
+         {"000001"}, {5}, 100, 3},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -128,6 +129,7 @@ TEST(Import, BadLinesAreSkippedAndNamedByNumber) {
         for (const CheckRecord &r : records_of(reg.set())) imported.emplace_back(r.CHKID, 6);
         EXPECT_EQ(imported, c.imported);
         EXPECT_EQ(report.imported, c.imported.size());
+        EXPECT_EQ(report.imported_cents, c.cents);
     }
 }
 

@@ -1,6 +1,7 @@
 // The outputs: register CSV lines from records and from result lines, the
-// export of the checks among selected lines, the printed report's pages, and the standard
-// CSV, XLSX and JSON exports read back by Python's own readers.
+// export of the checks among selected lines, the printed report's pages and
+// words, and the standard CSV, XLSX and JSON exports read back by Python's
+// own readers.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 
 #include "app/output/csv_line.h"
 #include "app/output/page_layout.h"
+#include "app/output/report_text.h"
 #include "app/output/result_export.h"
 #include "app/output/table_export.h"
 #include "app/search/result_lines.h"
@@ -61,59 +63,140 @@ TEST(CsvLine, FromRecordsAndFromEveryKindOfListLine) {
 struct Drawn {
     int page, x, y;
     std::string text;
+    TextRole role;
+    Align align;
     bool operator==(const Drawn &) const = default;
 };
 
 class Recorder : public PageSurface {
 public:
-    void draw_text(int x, int y, std::string_view text) override {
-        drawn.push_back({page, x, y, std::string(text)});
+    void draw_text(int x, int y, std::string_view text, TextRole role, Align align) override {
+        drawn.push_back({page, x, y, std::string(text), role, align});
     }
     void next_page() override { ++page; }
     bool keep_going() override { return lines_allowed-- > 0; }
+    std::vector<Drawn> of(TextRole role, int p = 0) const {
+        std::vector<Drawn> found;
+        for (const Drawn &d : drawn)
+            if (d.role == role && (p == 0 || d.page == p)) found.push_back(d);
+        return found;
+    }
     std::vector<Drawn> drawn;
     int page = 1, lines_allowed = 1 << 30;
 };
 
-TEST(PageLayout, LinesAndPageNumbersLandOnTheirPages) {
-    const struct { PrinterMetrics metrics; int h, x, first_y, full_after, per_page; } layouts[] = {
-        // 6400 / 75 = 85; 2550 / 40 + 0; 100 + 85; 6600 - 200 - 170; 72 lines.
+TEST(PageLayout, PartsOfTheReportLandOnTheirPages) {
+    const struct { PrinterMetrics metrics; int h, x, first_y, full_after, rows; } layouts[] = {
+        // 6400 / 75 = 85; 2550 / 40 + 0; 100 + 85; 6600 - 200 - 170; 72 rows.
         {{2550, 6600, 0, 100}, 85, 63, 185, 6230, 72},
         // Quarter-inch offsets at 1200 dpi: 12600 / 75 = 168; 10200 / 40 + 300.
         {{10200, 13200, 300, 300}, 168, 555, 468, 12264, 71},
-        // A paper no taller than its margins still places lines, one a page.
+        // A paper no taller than its margins still places rows, one a page.
         {{100, 100, 10, 60}, 1, 12, 61, -22, 1},
     };
     for (const auto &l : layouts) {
-        const PageLayout layout = page_layout(l.metrics);
-        EXPECT_EQ(std::vector<int>({layout.line_height, layout.left, layout.first_y,
-                                    layout.full_after, layout.lines_per_page()}),
-                  std::vector<int>({l.h, l.x, l.first_y, l.full_after, l.per_page}));
+        const PageLayout layout = page_layout(l.metrics, 7);
+        EXPECT_EQ(std::vector<int>({layout.line_height, layout.left, layout.first_y, layout.full_after,
+                                    layout.rows_per_page(), layout.column_x(110)}),
+                  std::vector<int>({l.h, l.x, l.first_y, l.full_after, l.rows, l.x + 770}));
     }
-    // Each page: its lines one under the other, then its number one line
-    // below the last.  A page filled exactly by the last line gets no blank
-    // page after it.
-    const PageLayout layout = page_layout({2550, 6600, 0, 100});
-    for (int count : {1, 72, 73, 144, 145}) {
+    // Letter, 10 units a character: page 1 holds the title, two criteria
+    // lines, a blank row, the headings and 67 lines; later pages the
+    // headings and 71.  The summary takes a blank row and its own.
+    const PageLayout letter = page_layout({2550, 6600, 0, 100}, 10);
+    const struct { int lines; std::vector<int> per_page; } cases[] = {
+        {0, {0}}, {65, {65}}, {66, {66, 0}}, {68, {67, 1}}, {137, {67, 70, 0}}, {139, {67, 71, 1}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.lines);
         std::vector<std::string> text;
-        std::vector<Drawn> want;
-        for (int i = 0; i < count; ++i) {
-            text.push_back("line " + std::to_string(i + 1));
-            const int page = i / 72 + 1, y = 185 + 85 * (i % 72);
-            want.push_back({page, 63, y, text.back()});
-            if (i % 72 == 71 || i + 1 == count) want.push_back({page, 63, y + 85, "Page " + std::to_string(page)});
-        }
+        for (int i = 1; i <= c.lines; ++i) text.push_back("line " + std::to_string(i));
         const std::vector<std::string_view> lines(text.begin(), text.end());
+        const Report report{"/srv/register", {"criteria one", "criteria two"}, lines, "N checks", "Printed 07/14/2026"};
+        const int pages = static_cast<int>(c.per_page.size());
         Recorder rec;
-        EXPECT_EQ(lay_out_report(lines, layout, rec), (count + 71) / 72) << count;
-        EXPECT_EQ(rec.drawn, want) << count;
-        if (count == 145) {  // a cancelled job stops its lines but numbers its page
-            Recorder cancelled;
+        EXPECT_EQ(report_page_count(report, letter), pages);
+        EXPECT_EQ(lay_out_report(report, letter, rec), pages);
+        std::vector<Drawn> want;  // row r of a page stands at y = 185 + 85 r
+        for (int p = 1, line = 0; p <= pages; ++p) {
+            const int opening = p == 1 ? 4 : 0;  // rows before the headings
+            for (int i = 0; i < c.per_page[p - 1]; ++i)
+                want.push_back({p, 63, 185 + 85 * (opening + 1 + i), text[line++], TextRole::Line, Align::Left});
+            EXPECT_EQ(rec.of(TextRole::Footer, p),
+                      (std::vector<Drawn>{{p, 63, 6305, "Page " + std::to_string(p) + " of " + std::to_string(pages),
+                                           TextRole::Footer, Align::Left},
+                                          {p, 63 + 1250, 6305, "Printed 07/14/2026", TextRole::Footer, Align::Right}}));
+            const std::vector<Drawn> headings = rec.of(TextRole::Heading, p);
+            ASSERT_EQ(headings.size(), 7u);
+            EXPECT_EQ(headings.back(), (Drawn{p, 63 + 1250, 185 + 85 * opening, "Amount", TextRole::Heading, Align::Right}));
+            EXPECT_EQ(rec.of(TextRole::Criteria, p).size(), p == 1 ? 2u : 0u);
+        }
+        EXPECT_EQ(rec.of(TextRole::Line), want);
+        const int last_row = c.per_page.back() + (pages == 1 ? 5 : 1);
+        EXPECT_EQ(rec.of(TextRole::Summary, pages).at(0).y, 185 + 85 * (last_row + 1));
+        if (c.lines == 139) {  // pages 2 and 3 alone; a cancelled job stops its lines
+            Recorder part, cancelled;
+            EXPECT_EQ(lay_out_report(report, letter, part, 2, 3), 2);
+            EXPECT_EQ(part.of(TextRole::Footer).at(0).text, "Page 2 of 3");
+            EXPECT_EQ(part.of(TextRole::Line).at(0).text, "line 68");
+            EXPECT_TRUE(part.of(TextRole::Title).empty());
             cancelled.lines_allowed = 5;
-            EXPECT_EQ(lay_out_report(lines, layout, cancelled), 1);
-            EXPECT_EQ(cancelled.drawn.back(), (Drawn{1, 63, 185 + 5 * 85, "Page 1"}));
+            EXPECT_EQ(lay_out_report(report, letter, cancelled), 1);
+            EXPECT_EQ(cancelled.of(TextRole::Line).size(), 5u);
+            EXPECT_TRUE(cancelled.of(TextRole::Summary).empty());
         }
     }
+}
+
+// The report's words: sums of the record lines only, in cents; the search
+// in words, kept within a width.
+TEST(ReportText, SumsAndCriteria) {
+    ResultList list;
+    ResultBuilder builder(list, {SortOrder::VendorName, true, false});
+    builder.add(make_record("000001", "20070101", "V1", "ACME", "P1", "D", "000000001234.50"));
+    builder.add(make_record("000002", "20070102", "V1", "ACME", "P1", "D", "000000000000.10"));
+    builder.add(make_record("000003", "20070103", "V2", "ZETA", "P1", "D", "-00000000100.20"));
+    builder.close();  // the separators, subtotals and blank lines count for nothing
+    EXPECT_EQ(summary_text(sum_record_lines(list)), "3 checks, total 1,134.40");
+    EXPECT_EQ(summary_text(sum_record_lines(list, std::vector<std::size_t>{0, 1, 2, 3, 99})),
+              "2 checks, total 1,234.60");
+    EXPECT_EQ(summary_text({47917, 41727526096}), "47,917 checks, total 417,275,260.96");
+    EXPECT_EQ(selection_note(12, 4000), "The 12 lines selected of 4,000.");
+    EXPECT_EQ(printed_on_text(2026, 7, 4), "Printed 07/04/2026");
+
+    SearchInputs in;
+    in.from = "20190301";
+    in.to = "20190331";
+    EXPECT_EQ(criteria_lines(in, SortOrder::Date, 125),
+              (std::vector<std::string>{"Checks dated 03/01/2019 to 03/31/2019, in Date order.", "No match texts.",
+                                        "Any amount.", "No subtotals."}));
+    in.reverse = in.match_case = in.subtotals = true;
+    in.vendor_name = "HOME DEPOT";
+    in.description = "paper";
+    in.amount = "$10,000";
+    in.amount_operator = '>';
+    EXPECT_EQ(criteria_lines(in, SortOrder::VendorName, 125),
+              (std::vector<std::string>{"Checks dated 03/01/2019 to 03/31/2019, in Vendor Name order, reversed.",
+                                        "Vendor Name contains \"HOME DEPOT\", Description contains \"paper\"; "
+                                        "letter case counts.",
+                                        "Amount greater than 10,000.00.", "Subtotals by Vendor Name."}));
+    in = SearchInputs{"20190301", "20190331"};
+    in.subtotals = in.dates_by_month = true;
+    in.check_id = "12";
+    in.amount = "-5";
+    in.amount_operator = '<';
+    EXPECT_EQ(criteria_lines(in, SortOrder::Date, 125),
+              (std::vector<std::string>{"Checks dated 03/01/2019 to 03/31/2019, in Date order.",
+                                        "Check ID contains \"12\"; letter case ignored.", "Amount less than -5.00.",
+                                        "Subtotals by month."}));
+    in.vendor_name = std::string(35, 'V');
+    in.description = "A LONG DESCRIPTION TEXT";
+    std::string joined;  // nothing is lost but the spaces the lines were cut at
+    for (const std::string &line : criteria_lines(in, SortOrder::PONumber, 30)) {
+        EXPECT_LE(line.size(), 30u) << line;
+        joined += line + " ";
+    }
+    EXPECT_NE(joined.find("A LONG DESCRIPTION TEXT"), std::string::npos) << joined;
+    EXPECT_NE(joined.find("PO Number order."), std::string::npos) << joined;
 }
 
 // A row as tests/app/output/read_table.py prints it: tab-separated, two

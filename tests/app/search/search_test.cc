@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "app/search/date_presets.h"
+#include "app/search/date_step.h"
 #include "app/search/result_lines.h"
 #include "app/search/result_list.h"
 #include "app/search/search.h"
@@ -294,6 +297,50 @@ TEST(DatePresets, RangesAtYearAndFiscalYearBoundaries) {
         EXPECT_EQ(span.from + ".." + span.to, c.span)
             << date_preset_caption(c.preset) << " start " << c.start;
     }
+}
+
+// The date step buttons' arithmetic in local time with daylight-saving
+// changes (a 24-hour step back from local midnight would land 03/12/2007 on
+// 03/10), and impossible dates carried over as the C calendar carries them.
+TEST(DateStep, CalendarDays) {
+    ::setenv("TZ", "America/New_York", 1);
+    ::tzset();
+    const struct { const char *step, *start; int sign; const char *expected; } cases[] = {
+        {"1", "12/31/2007", 1, "01/01/2008"},  {"1", "03/01/2008", -1, "02/29/2008"},
+        {"2", "01/01/2008", -1, "12/30/2007"}, {"45", "01/01/2007", 1, "02/15/2007"},
+        {"0", "02/31/2007", 1, "03/03/2007"},  {"x", "04/31/2007", -1, "05/01/2007"},
+        {"1", "13/01/2007", 1, "01/02/2008"},  {"1", "03/00/2008", -1, "02/28/2008"},
+        {"1", "03/12/2007", -1, "03/11/2007"}, {"1", "11/04/2007", 1, "11/05/2007"},
+        {"123", "01/01/2007", 1, "04/10/2007"},
+    };
+    for (const auto &c : cases) {
+        const std::string s = c.start;
+        const DialogDate d = step_date({s.substr(0, 2), s.substr(3, 2), s.substr(6)}, c.sign * step_days(c.step));
+        EXPECT_EQ(d.month + "/" + d.day + "/" + d.year, c.expected) << c.step << " from " << c.start;
+    }
+    ::unsetenv("TZ");
+    ::tzset();
+}
+
+// The headings' columns hold what a record line puts there: each field from
+// its column's first character, a space before the next; the amount ends
+// the line.
+TEST(ResultLines, ColumnsHoldTheirFields) {
+    const std::string line = record_line(make_record("C12345", "20070102", "V123456789", std::string(35, 'N'),
+                                                     "P1234567", std::string(35, 'D'), "000000001234.50"));
+    const std::map<SortOrder, std::string> shown = {
+        {SortOrder::CheckID, "C12345"},     {SortOrder::Date, "01/02/2007"},
+        {SortOrder::VendorID, "V123456789"}, {SortOrder::VendorName, std::string(35, 'N')},
+        {SortOrder::PONumber, "P1234567"},   {SortOrder::Description, std::string(35, 'D')},
+        {SortOrder::Amount, app_test::S(7) + "1,234.50"}};
+    std::size_t next = 0;
+    for (const ResultColumn &c : kResultColumns) {
+        EXPECT_EQ(c.first, next);
+        next = c.first + c.width;
+        EXPECT_EQ(line.substr(c.first, c.width), shown.at(c.order) + app_test::S(c.width - shown.at(c.order).size()))
+            << sort_order_caption(c.order);
+    }
+    EXPECT_EQ(next, line.size());
 }
 
 // Whole result lists, written out from the column layout by hand.

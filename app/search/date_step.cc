@@ -1,5 +1,5 @@
 // date_step.cc - calendar arithmetic for the date step buttons.
-#include "app/ui/date_step.h"
+#include "app/search/date_step.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-// date_step.h - moving a date of the search dialog by a number of days.
+// date_step.h - moving a date of the search window by a number of days.
 //
 // The three texts are read as numbers the way the C library reads them
 // (leading digits, "7 " is 7, no number is 0), and impossible dates are
@@ -7,8 +7,8 @@
 // before.  The step counts calendar days, not multiples of 24 hours from
 // local midnight, so a change to or from daylight-saving time never lands
 // the date a day off.  Qt-free, so it is tested on its own.
-#ifndef LEDGROVE_APP_UI_DATE_STEP_H
-#define LEDGROVE_APP_UI_DATE_STEP_H
+#ifndef LEDGROVE_APP_SEARCH_DATE_STEP_H
+#define LEDGROVE_APP_SEARCH_DATE_STEP_H
 
 #include <string_view>
 
@@ -29,4 +29,4 @@ DialogDate step_date(const DialogDate &date, int days);
 
 }  // namespace ledgrove
 
-#endif  // LEDGROVE_APP_UI_DATE_STEP_H
+#endif  // LEDGROVE_APP_SEARCH_DATE_STEP_H
