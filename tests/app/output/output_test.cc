@@ -179,15 +179,6 @@ TEST(ReportText, SumsAndCriteria) {
                                         "Vendor Name contains \"HOME DEPOT\", Description contains \"paper\"; "
                                         "letter case counts.",
                                         "Amount greater than 10,000.00.", "Subtotals by Vendor Name."}));
-    in = SearchInputs{"20190301", "20190331"};
-    in.subtotals = in.dates_by_month = true;
-    in.check_id = "12";
-    in.amount = "-5";
-    in.amount_operator = '<';
-    EXPECT_EQ(criteria_lines(in, SortOrder::Date, 125),
-              (std::vector<std::string>{"Checks dated 03/01/2019 to 03/31/2019, in Date order.",
-                                        "Check ID contains \"12\"; letter case ignored.", "Amount less than -5.00.",
-                                        "Subtotals by month."}));
     in.vendor_name = std::string(35, 'V');
     in.description = "A LONG DESCRIPTION TEXT";
     std::string joined;  // nothing is lost but the spaces the lines were cut at
@@ -196,7 +187,7 @@ TEST(ReportText, SumsAndCriteria) {
         joined += line + " ";
     }
     EXPECT_NE(joined.find("A LONG DESCRIPTION TEXT"), std::string::npos) << joined;
-    EXPECT_NE(joined.find("PO Number order."), std::string::npos) << joined;
+    EXPECT_NE(joined.find("PO Number order, reversed."), std::string::npos) << joined;
 }
 
 // A row as tests/app/output/read_table.py prints it: tab-separated, two

@@ -101,7 +101,6 @@ TEST(AmountText, ReadsPublishedAmountsInCents) {
         {"$ 1,234,567.89", AmountStatus::Ok, 123456789, false},
         {"5-", AmountStatus::Ok, -500, false},
         {"($1,234.50)", AmountStatus::Ok, -123450, false},
-        {"12.500", AmountStatus::Ok, 1250, false},
         {"12.345", AmountStatus::Ok, 1235, true},  // half a cent rounds away from zero
         {"-12.345", AmountStatus::Ok, -1235, true},
         {"12.344", AmountStatus::Ok, 1234, true},
@@ -111,7 +110,6 @@ TEST(AmountText, ReadsPublishedAmountsInCents) {
         {"-100000000000", AmountStatus::TooLarge, 0, false},
         {"999999999999.995", AmountStatus::TooLarge, 0, false},
         {"1,23", AmountStatus::NotANumber, 0, false},
-        {"(-5)", AmountStatus::NotANumber, 0, false},
         {"5 USD", AmountStatus::NotANumber, 0, false},
     };
     for (const auto &c : cases) {
