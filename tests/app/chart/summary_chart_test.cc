@@ -29,13 +29,10 @@ SummaryRow row(const std::string &label, std::int64_t cents) {
 // The bars from the bottom (or left) up, as "label=dollars".
 QStringList bars(QChart &chart) {
     auto *series = qobject_cast<QAbstractBarSeries *>(chart.series().value(0));
-    auto axes = chart.axes(Qt::Horizontal | Qt::Vertical);
     QBarCategoryAxis *groups = nullptr;
-    for (QAbstractAxis *axis : axes)
-        if (auto *a = qobject_cast<QBarCategoryAxis *>(axis)) groups = a;
+    for (QAbstractAxis *axis : chart.axes()) groups = groups ? groups : qobject_cast<QBarCategoryAxis *>(axis);
     QStringList shown;
-    if (!series || !groups || series->count() != 1) return shown;
-    for (int i = 0; i < groups->count(); ++i)
+    for (int i = 0; series && groups && series->count() == 1 && i < groups->count(); ++i)
         shown << groups->at(i) + "=" + QString::number(series->barSets()[0]->at(i));
     return shown;
 }
@@ -43,8 +40,7 @@ QStringList bars(QChart &chart) {
 TEST(SummaryChart, OverTimeOrTheLargestAndTheRest) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     int argc = 1;
-    char name[] = "summary_chart_test";
-    char *argv[] = {name, nullptr};
+    char *argv[] = {const_cast<char *>("app_test"), nullptr};
     QApplication application(argc, argv);
 
     // Months, sorted by total: the chart puts them back in time order.
@@ -67,12 +63,12 @@ TEST(SummaryChart, OverTimeOrTheLargestAndTheRest) {
     EXPECT_EQ(shown.back(), "N23 (VN23)=23");
 
     kvl_test::TempDir dir;
-    const QString png = QString::fromStdString(dir.path("c.png"));
-    EXPECT_EQ(save_chart(*chart, png, QSize(500, 300)), "");
-    EXPECT_EQ(QImage(png).size(), QSize(500, 300));
-    EXPECT_EQ(save_chart(*chart, QString::fromStdString(dir.path("c.svg")), QSize(500, 300)), "");
-    EXPECT_NE(save_chart(*chart, QString::fromStdString(dir.path("c.gif"))), "");
-    EXPECT_NE(save_chart(*chart, QString::fromStdString(dir.path("no/dir/c.png"))), "");
+    const auto path = [&](const char *file) { return QString::fromStdString(dir.path(file)); };
+    EXPECT_EQ(save_chart(*chart, path("c.png"), QSize(500, 300)), "");
+    EXPECT_EQ(QImage(path("c.png")).size(), QSize(500, 300));
+    EXPECT_EQ(save_chart(*chart, path("c.svg"), QSize(500, 300)), "");
+    EXPECT_NE(save_chart(*chart, path("c.gif")), "");
+    EXPECT_NE(save_chart(*chart, path("no/dir/c.png")), "");
 }
 
 }  // namespace
