@@ -155,9 +155,9 @@ void SearchWindow::copy_command() {
 
 bool SearchWindow::summary_shown() const { return tabs_->currentIndex() == kSummaryTab; }
 
-bool SearchWindow::no_summary() {
+bool SearchWindow::no_summary(std::string_view caption) {
     if (summary_view_->summary()) return false;
-    show_message(this, messages::kNoSummary, messages::kExportTableCaption);
+    show_message(this, messages::kNoSummary, caption);
     return true;
 }
 
@@ -167,13 +167,13 @@ void SearchWindow::show_summary_if_asked() {
 }
 
 void SearchWindow::copy_summary() {
-    if (no_summary()) return;
+    if (no_summary(messages::kNoSelectionCaption)) return;
     QGuiApplication::clipboard()->setText(summary_view_->copy_text());
     summary_view_->table()->clearSelection();
 }
 
 void SearchWindow::print_summary() {
-    if (no_summary()) return;
+    if (no_summary(kPrintCaption)) return;
     const Summary &summary = *summary_view_->summary();
     TableReport report;
     report.title = register_folder(set_);
@@ -228,7 +228,7 @@ void SearchWindow::export_lines() {
 }
 
 void SearchWindow::export_summary() {
-    if (no_summary()) return;
+    if (no_summary(messages::kExportTableCaption)) return;
     const QString path = choose_file(this, FileChoice::SaveTable, tr("Export Summary"));
     if (path.isEmpty()) return;
     const std::optional<TableFormat> format = table_format_of(path.toStdString());
@@ -242,7 +242,7 @@ void SearchWindow::export_summary() {
 }
 
 void SearchWindow::save_chart() {
-    if (no_summary()) return;
+    if (no_summary(messages::kChartCaption)) return;
     const QString path = choose_file(this, FileChoice::SaveChart, tr("Save Chart"));
     if (path.isEmpty()) return;
     const std::string file = path.toStdString();

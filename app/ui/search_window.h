@@ -172,7 +172,7 @@ private:
     void recall(const std::vector<NamedValue> &values);
     void copy_command();
     bool summary_shown() const;
-    bool no_summary();
+    bool no_summary(std::string_view caption);  // tells when there is none
     void copy_summary();
     void print_summary();
     void export_lines();
