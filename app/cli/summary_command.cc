@@ -10,6 +10,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/search_options.h"
 #include "app/cli/terminal_text.h"
+#include "app/output/summary_table.h"
 #include "app/output/table_export.h"
 #include "app/search/result_lines.h"
 #include "app/search/summary.h"
@@ -38,14 +39,6 @@ std::string pad(const std::string &text, std::size_t width, bool right) {
     return right ? room + text : text + room;
 }
 
-std::string percent(double share) {
-    char text[32];
-    // A share that rounds to zero has no sign: "-0.00%" reads as a mistake.
-    const double shown = share * 100.0;
-    std::snprintf(text, sizeof text, "%.2f%%", shown > -0.005 && shown < 0.005 ? 0.0 : shown);
-    return text;
-}
-
 // The table as the terminal shows it: a header, one line per group, and a
 // total line; texts left, figures right, columns as wide as their widest.
 void print_summary(const Summary &summary) {
@@ -64,7 +57,7 @@ void print_summary(const Summary &summary) {
         line.push_back(terminal_line(row.label));
         line.push_back(group_thousands(std::to_string(row.checks)));
         line.push_back(grouped_cents(row.total_cents));
-        line.push_back(percent(row.share));
+        line.push_back(share_text(row.share));
         line.push_back(display_date(row.first_date));
         line.push_back(display_date(row.last_date));
         cells.push_back(std::move(line));
@@ -73,7 +66,7 @@ void print_summary(const Summary &summary) {
     total[0] = "Total";
     total.push_back(group_thousands(std::to_string(summary.checks)));
     total.push_back(grouped_cents(summary.total_cents));
-    total.push_back(summary.rows.empty() ? "" : percent(1.0));
+    total.push_back(summary.rows.empty() ? "" : share_text(1.0));
     std::string first, last;
     for (const SummaryRow &row : summary.rows) {
         if (first.empty() || row.first_date < first) first = row.first_date;

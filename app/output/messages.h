@@ -61,6 +61,37 @@ inline std::string register_status(const std::string &folder, std::size_t checks
 inline constexpr std::string_view kNothingToPrint =
     "The result list is empty: run a search first, then print what it lists.";
 
+// The standard exports and the chart, from the window.
+inline constexpr std::string_view kExportTableCaption = "Export";
+inline constexpr std::string_view kNothingToExport =
+    "The result list is empty: run a search first, then export what it lists.";
+inline constexpr std::string_view kNoSummary =
+    "There is no summary: choose a group in \"Summarize by\" and run the search.";
+inline std::string not_a_table_file(const std::string &path) {
+    return "The file name must end in .csv, .xlsx or .json: " + path;
+}
+inline constexpr std::string_view kChartCaption = "Save Chart";
+inline std::string not_a_chart_file(const std::string &path) {
+    return "The file name must end in .png or .svg: " + path;
+}
+inline std::string chart_written(const std::string &path) { return "Chart written to " + path + "."; }
+
+// Under the summary table: "12 groups, 1,234 checks, total 5,678.90".
+inline std::string summary_total(std::size_t groups, std::size_t checks, std::int64_t cents) {
+    return count_of(groups, "group", "groups") + ", " + count_of(checks, "check", "checks") +
+           ", total " + grouped_cents(cents);
+}
+
+// Saved searches.
+inline constexpr std::string_view kSaveSearchCaption = "Save Search";
+inline constexpr std::string_view kSaveSearchLabel = "Name of the search:";
+inline constexpr std::string_view kDeleteSearchCaption = "Delete Search";
+inline std::string delete_search_question(const std::string &name) {
+    return "Delete the saved search \"" + name + "\"?";
+}
+inline constexpr std::string_view kCommandCopied =
+    "The command is on the clipboard: paste it into a shell.";
+
 // The question before emptying names what is lost and what is kept.
 inline std::string empty_question(std::size_t checks) {
     return "Database will be Emptied! Its " + count_of(checks, "check", "checks") +

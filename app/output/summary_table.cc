@@ -1,6 +1,8 @@
 // summary_table.cc - a summary's rows as table values.
 #include "app/output/summary_table.h"
 
+#include <cstdio>
+
 #include "app/store/code_page.h"
 
 namespace ledgrove {
@@ -26,6 +28,13 @@ std::vector<TableColumn> summary_columns(SummaryGroup by) {
     columns.push_back({"First Date", "first_date", ColumnKind::Date, 12});
     columns.push_back({"Last Date", "last_date", ColumnKind::Date, 12});
     return columns;
+}
+
+std::string share_text(double share) {
+    char text[32];
+    const double shown = share * 100.0;
+    std::snprintf(text, sizeof text, "%.2f%%", shown > -0.005 && shown < 0.005 ? 0.0 : shown);
+    return text;
 }
 
 std::vector<TableRow> summary_rows(const Summary &summary) {

@@ -5,6 +5,7 @@
 #ifndef LEDGROVE_APP_OUTPUT_SUMMARY_TABLE_H
 #define LEDGROVE_APP_OUTPUT_SUMMARY_TABLE_H
 
+#include <string>
 #include <vector>
 
 #include "app/output/table.h"
@@ -13,6 +14,10 @@
 namespace ledgrove {
 
 std::vector<TableColumn> summary_columns(SummaryGroup by);
+
+// A share as a table shows it: "20.67%"; one that rounds to nothing has
+// no sign, since "-0.00%" reads as a mistake.
+std::string share_text(double share);
 
 // The rows of the summary, in its order, texts in UTF-8.
 std::vector<TableRow> summary_rows(const Summary &summary);

@@ -58,6 +58,25 @@ TableExport export_table(
     return done;
 }
 
+// Hands on the checks at the picked places alone, and ends the walk after
+// the last of them.
+class PickedChecks : public RecordSink {
+public:
+    PickedChecks(RecordSink &to, const std::vector<std::size_t> &picked) : to_(to), picked_(picked) {}
+    void add(const CheckRecord &record) override {
+        if (next_ < picked_.size() && picked_[next_] == place_++) {
+            ++next_;
+            to_.add(record);
+        }
+    }
+    bool wants_more() const override { return next_ < picked_.size(); }
+
+private:
+    RecordSink &to_;
+    const std::vector<std::size_t> &picked_;
+    std::size_t next_ = 0, place_ = 0;
+};
+
 }  // namespace
 
 std::optional<TableFormat> table_format_of(std::string_view path) {
@@ -92,6 +111,22 @@ TableExport export_search_table(DatabaseSet &set, SortOrder order, const SearchI
     return export_table(path, format, "Checks", [&](TableWriter &writer) {
         TableWriteResult result = write_search_table(set, order, inputs, writer);
         return std::pair{result.search.line_count, result.failure};
+    });
+}
+
+TableExport export_search_table(DatabaseSet &set, SortOrder order, const SearchInputs &inputs,
+                                const std::string &path, TableFormat format,
+                                const std::vector<std::size_t> &picked) {
+    return export_table(path, format, "Checks", [&](TableWriter &writer) {
+        writer.begin(check_columns());
+        CheckTableSink rows(writer);
+        PickedChecks sink(rows, picked);
+        const SearchResult search = search_checks(set, order, inputs, sink);
+        std::optional<std::string> failure = writer.finish();
+        if (!failure && search.stopped_by_error())
+            failure = "The search stopped early on engine error " + std::to_string(search.end_result) +
+                      "; rebuilding the indexes makes them anew.";
+        return std::pair{rows.rows(), failure};
     });
 }
 

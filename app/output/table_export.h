@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/output/messages.h"
 #include "app/output/table.h"
@@ -46,6 +47,12 @@ struct TableExport {
 
 TableExport export_search_table(DatabaseSet &set, SortOrder order, const SearchInputs &inputs,
                                 const std::string &path, TableFormat format);
+// Only some of the search's checks: `picked` holds, ascending, their places
+// among the checks the search accepts in its listing order (0 the first),
+// as a window numbers the check lines it lists.
+TableExport export_search_table(DatabaseSet &set, SortOrder order, const SearchInputs &inputs,
+                                const std::string &path, TableFormat format,
+                                const std::vector<std::size_t> &picked);
 TableExport export_summary_table(const Summary &summary, const std::string &path,
                                  TableFormat format);
 

@@ -151,9 +151,57 @@ std::optional<int> read_month(std::string_view text) {
     return std::nullopt;
 }
 
+std::string_view name_of(std::span<const Named> names, int value) {
+    for (const Named &n : names)
+        if (n.value == value) return n.name;
+    return {};
+}
+
+// A stored date YYYYMMDD as MM/DD/YYYY; a text that is no stored date as
+// it stands (read_date refuses it again on the way back).
+std::string typed_date(const std::string &stored) {
+    if (stored.size() != 8) return stored;
+    return stored.substr(4, 2) + "/" + stored.substr(6, 2) + "/" + stored.substr(0, 4);
+}
+
+// One parameter's value in the request, or nothing when it has its default.
+std::optional<std::string> value_of(const SearchRequest &request, std::string_view name) {
+    const SearchInputs &in = request.inputs;
+    for (const FlagSlot &f : kFlags)
+        if (f.name == name) return in.*f.flag ? std::optional<std::string>("") : std::nullopt;
+    for (const TextSlot &t : kTexts)
+        if (t.name == name) return (in.*t.text).empty() ? std::nullopt : std::optional(in.*t.text);
+    if (name == "from" || name == "to") {
+        const std::string &date = name == "from" ? in.from : in.to;
+        return date.empty() ? std::nullopt : std::optional(typed_date(date));
+    }
+    if (name == "fiscal-year" && request.fiscal_year != 0) return std::to_string(request.fiscal_year);
+    if (name == "quarter" && request.quarter != 0)
+        return std::to_string(request.quarter_year) + "Q" + std::to_string(request.quarter);
+    if (name == "fiscal-start" && request.fiscal_start != kDefaultFiscalStart)
+        return std::to_string(request.fiscal_start);
+    if (name == "order" && request.order != SortOrder::Date)
+        return std::string(name_of(kOrders, static_cast<int>(request.order)));
+    if (name == "amount-op" && in.amount_operator != '=') return std::string(1, in.amount_operator);
+    if (name == "by") return std::string(name_of(kGroups, static_cast<int>(request.summary.by)));
+    if (name == "sort" && request.summary.sort != SummarySort::Total)
+        return std::string(name_of(kSorts, static_cast<int>(request.summary.sort)));
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::span<const SearchParameter> search_parameters() { return kParameters; }
+
+std::vector<NamedValue> search_parameter_values(const SearchRequest &request, bool summary) {
+    std::vector<NamedValue> values;
+    for (const SearchParameter &p : kParameters) {
+        if (p.summary_only && !summary) continue;
+        if (std::optional<std::string> value = value_of(request, p.name))
+            values.push_back({std::string(p.name), std::move(*value)});
+    }
+    return values;
+}
 
 std::optional<std::string> set_search_parameter(SearchRequest &request, std::string_view name,
                                                 std::string_view value) {

@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/search/date_range.h"
 #include "app/search/search.h"
@@ -50,6 +51,16 @@ std::span<const SearchParameter> search_parameters();
 // MM/DD/YYYY: 2007-01-01"), or nothing.  An unknown name is an error too.
 std::optional<std::string> set_search_parameter(SearchRequest &request, std::string_view name,
                                                 std::string_view value);
+
+// The request's criteria as named values, the reverse of
+// set_search_parameter: in the table's order, only those that differ from a
+// new request's (a flag that is set has the value ""); the dates as
+// MM/DD/YYYY when they are set.  "by" and "sort" only with `summary`.
+// Reading the values back with set_search_parameter gives the same request.
+struct NamedValue {
+    std::string name, value;
+};
+std::vector<NamedValue> search_parameter_values(const SearchRequest &request, bool summary);
 
 // Settles the date range: a fiscal year or quarter, when given, sets both
 // dates (with the request's fiscal start); a date not given reaches to the

@@ -62,6 +62,18 @@ inline constexpr int kAmountOperator = 1042;
 inline constexpr int kAmountText = 1016;
 inline constexpr int kDescriptionText = 1001;
 inline constexpr int kMatchCase = 1044;  // the match texts compare with case counting
+inline constexpr int kAmountMin = 1790;   // the amount range, both ends included
+inline constexpr int kAmountMax = 1791;
+inline constexpr int kAnyText = 1792;     // occurs in any of the five texts
+
+// Date presets beside the Years list, and the summary.
+inline constexpr int kDatePresets = 1793;
+inline constexpr int kSummarizeBy = 1794;
+inline constexpr int kFiscalStart = 1795;  // the month a fiscal year starts
+inline constexpr int kResultTabs = 1796;   // the lines, or the summary
+inline constexpr int kSummaryTable = 1797;
+inline constexpr int kSummaryTotal = 1798;
+inline constexpr int kSummaryChart = 1799;
 
 // Result list and status.
 inline constexpr int kSortCaption = 1043;
@@ -100,7 +112,7 @@ inline constexpr int kCancel = 1;
 
 }  // namespace ledgrove::control::abort_job
 
-// The main window's menus: File, View and Help.
+// The main window's menus: File, View, Searches and Help.
 namespace ledgrove::control::menu {
 
 inline constexpr int kAbout = 40001;
@@ -112,6 +124,14 @@ inline constexpr int kPrint = 40006;
 inline constexpr int kLargerText = 40007;
 inline constexpr int kSmallerText = 40008;
 inline constexpr int kNormalText = 40009;
+inline constexpr int kExportLines = 40010;    // CSV, XLSX or JSON
+inline constexpr int kExportSummary = 40011;
+inline constexpr int kSaveChart = 40012;      // PNG or SVG
+inline constexpr int kSaveSearch = 40013;
+inline constexpr int kSavedSearches = 40014;  // a submenu: one item per saved search
+inline constexpr int kDeleteSearch = 40015;   // a submenu too
+inline constexpr int kRecentSearches = 40016;
+inline constexpr int kCopyCommand = 40017;
 
 }  // namespace ledgrove::control::menu
 

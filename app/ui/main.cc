@@ -1,10 +1,13 @@
 // main.cc - Ledgrove, the desktop program: opens the register of the
 // working directory, shows the search window, and runs until it closes.
-// The exit code is 0 on every way out.
+// The exit code is 0 on every way out.  The criteria of the last search run
+// are back in the window's boxes, ready for Report.
 //
-// LEDGROVE_START_SEARCH="MM/DD/YYYY MM/DD/YYYY [subtotals]" runs one search
-// over that range as soon as the window shows, for demonstrations and the
-// screenshot script; the program takes no other settings from outside.
+// LEDGROVE_START_SEARCH="MM/DD/YYYY MM/DD/YYYY [subtotals] [NAME=VALUE...]"
+// runs one search over that range as soon as the window shows, for
+// demonstrations and the screenshot script; NAME=VALUE sets any other
+// criterion by its command-line name ("by=vendor" a summary).  The program
+// takes no other settings from outside.
 #include <QApplication>
 #include <QStringList>
 #include <QTimer>
@@ -33,6 +36,11 @@ void start_search(SearchWindow &window, const QString &request) {
     set_window_date(window, words[1], kToMonth, kToDay, kToYear);
     if (words.contains(QStringLiteral("subtotals")))
         window.control(kSubtotals)->setProperty("checked", true);
+    std::vector<ledgrove::NamedValue> criteria = window.criteria_values();
+    for (const QString &word : words.mid(2))
+        if (word.contains('='))
+            criteria.push_back({word.section('=', 0, 0).toStdString(), word.section('=', 1).toStdString()});
+    window.set_criteria(criteria);
     window.command(kReport);
 }
 
@@ -45,6 +53,7 @@ int main(int argc, char **argv) {
     ledgrove::DatabaseSet set;  // the working directory's register
     set.open();
     SearchWindow window(set);
+    window.restore_last_search();
     window.show();
     // After the window, so the notice shows above it.
     QTimer::singleShot(0, &window, [&] { window.show_open_notice(); });

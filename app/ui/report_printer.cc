@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTextDocument>
 #include <algorithm>
 #include <climits>
 
@@ -210,6 +211,41 @@ PrintOutcome print_report(QWidget *owner, QWidget *working_window, const ReportS
         return {};
     }
     return print_on(printer, source, owner, working_window);
+}
+
+PrintOutcome print_table_report(QWidget *owner, const TableReport &report) {
+    QPrinter printer(QPrinter::HighResolution);
+    if (!prompts().printer(owner, printer, false)) {
+        show_message(owner, kNothingPrinted, kPrintCaption);
+        return {};
+    }
+    printer.setDocName(QString::fromLatin1(kReportDocumentName));
+    auto cell = [&](const QString &text, int column, const char *tag) {
+        const QString align = QString::fromLatin1(column < report.text_columns ? "left" : "right");
+        return QStringLiteral("<%1 align=\"%2\">%3</%1>").arg(QString::fromLatin1(tag), align, text.toHtmlEscaped());
+    };
+    QString html = QStringLiteral("<h3>%1</h3>").arg(report.title.toHtmlEscaped());
+    for (const QString &line : report.criteria) html += QStringLiteral("<p>%1</p>").arg(line.toHtmlEscaped());
+    html += QStringLiteral("<table border=\"0\" cellspacing=\"0\" cellpadding=\"3\"><thead><tr>");
+    for (int c = 0; c < report.header.size(); ++c) html += cell(report.header[c], c, "th");
+    html += QStringLiteral("</tr></thead>");
+    for (const QStringList &row : report.rows) {
+        html += QStringLiteral("<tr>");
+        for (int c = 0; c < row.size(); ++c) html += cell(row[c], c, "td");
+        html += QStringLiteral("</tr>");
+    }
+    html += QStringLiteral("</table><p><b>%1</b></p><p>%2</p>")
+                .arg(report.closing.toHtmlEscaped(), from_ansi(today_text()).toHtmlEscaped());
+    QTextDocument document;
+    QFont font = dialog_font();
+    font.setPointSize(9);
+    document.setDefaultFont(font);
+    document.setHtml(html);
+    document.print(&printer);
+    PrintOutcome outcome;
+    outcome.printed = true;
+    outcome.pages = document.pageCount();
+    return outcome;
 }
 
 }  // namespace ledgrove::ui

@@ -19,6 +19,7 @@
 #define LEDGROVE_APP_UI_REPORT_PRINTER_H
 
 #include <QString>
+#include <QStringList>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -65,6 +66,20 @@ PrintOutcome print_report(QWidget *owner, QWidget *working_window, const ReportS
 // cancel dialog.
 PrintOutcome print_on(QPrinter &printer, const ReportSource &source, QWidget *owner,
                       QWidget *working_window);
+
+// A report of a table (a summary): the title, the criteria, the table under
+// its header, the first `text_columns` columns left-aligned and the others
+// right, then the closing line; laid out as a text document, which numbers
+// its pages at the foot.  The print dialog as for the lines.
+struct TableReport {
+    QString title;
+    QStringList criteria;
+    QStringList header;
+    std::vector<QStringList> rows;
+    int text_columns = 1;
+    QString closing;
+};
+PrintOutcome print_table_report(QWidget *owner, const TableReport &report);
 
 }  // namespace ledgrove::ui
 

@@ -22,11 +22,14 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 
 #include "app/output/messages.h"
 #include "app/output/report_text.h"
@@ -43,6 +46,8 @@
 #include "app/ui/report_printer.h"
 #include "app/ui/result_model.h"
 #include "app/ui/result_view.h"
+#include "app/ui/saved_searches.h"
+#include "app/ui/summary_view.h"
 #include "app/ui/user_prompts.h"
 
 namespace ledgrove::ui {
@@ -53,9 +58,8 @@ using namespace control;
 inline constexpr const char *kTitle = "Check Register Inquiry";
 inline constexpr const char *kAnyYear = "????";
 
-// Where the window's size and place and the list's text size are kept.
-inline constexpr const char *kSettingsOrganization = "Ledgrove";
-inline constexpr const char *kSettingsApplication = "Ledgrove";
+// Where the window's size and place and the list's text size are kept
+// (with the searches of saved_searches.h).
 inline constexpr const char *kGeometryKey = "window/geometry";
 inline constexpr const char *kPointSizeKey = "list/pointSize";
 
@@ -64,7 +68,8 @@ constexpr QSize kFirstSize(1100, 720);
 
 // The captions, with their mnemonics: Alt and the underlined letter moves
 // to a field (through its label) or presses a button.  No two share a
-// letter, and none takes F, W or H, the menus' letters.
+// letter, and none takes F, W or H, the menus' letters.  (The controls
+// added later found only G and Z free; the others go without.)
 struct Caption {
     int id;
     const char *text;
@@ -110,7 +115,18 @@ constexpr MatchBox kMatchBoxes[] = {
     {kPoNumberText, &SearchInputs::po_number, search_limits::kPoNumber, 9},
     {kVendorIdText, &SearchInputs::vendor_id, search_limits::kVendorId, 10},
     {kAmountText, &SearchInputs::amount, search_limits::kAmount, 10},
+    {kAmountMin, &SearchInputs::amount_min, search_limits::kAmount, 8},
+    {kAmountMax, &SearchInputs::amount_max, search_limits::kAmount, 8},
+    // As long as the longest field it is compared with.
+    {kAnyText, &SearchInputs::any_text, search_limits::kVendorName, 16},
 };
+
+// "Summarize by": "none", then the groups.
+constexpr SummaryGroup kGroups[] = {SummaryGroup::Vendor, SummaryGroup::Month, SummaryGroup::FiscalYear,
+                                    SummaryGroup::Description};
+// Short, so the options stay within the date group's width.
+constexpr const char *kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 // A search's expected lines, reserved up front so that filling the list
 // seldom has to grow it.
@@ -298,10 +314,23 @@ void SearchWindow::build_form() {
     QComboBox *years = combo(kYears, 4);
     range->addWidget(label("&Years:", years), 1, 8);
     range->addWidget(years, 1, 9);
+    auto *presets = add(new QComboBox, kDatePresets);
+    presets->setPlaceholderText(tr("Period"));
+    presets->setToolTip(tr("Set the dates to a period; the quarters are those of the fiscal year "
+                           "the From date falls in"));
+    range->addWidget(presets, 3, 7, 1, 3);
     range->setColumnStretch(10, 1);  // a wider group leaves its room at the right
     auto *options = new QHBoxLayout;
     options->addWidget(add(new QCheckBox(QStringLiteral("Include &Subtotals")), kSubtotals));
     options->addWidget(add(new QCheckBox(QStringLiteral("subtotal Dates &by Month")), kSubtotalByMonth));
+    options->addSpacing(12);
+    auto *summarize = add(new QComboBox, kSummarizeBy);
+    options->addWidget(label("Summari&ze by:", summarize));
+    options->addWidget(summarize);
+    auto *fiscal_start = add(new QComboBox, kFiscalStart);
+    options->addWidget(label("Fiscal year starts:", fiscal_start));
+    options->addWidget(fiscal_start);
+    fiscal_start->setToolTip(tr("The month a fiscal year starts; a fiscal year is named by the year it ends in"));
     options->addStretch(1);
     auto *dates_and_options = new QVBoxLayout;
     dates_and_options->addWidget(dates);
@@ -335,8 +364,10 @@ void SearchWindow::build_form() {
         edit(box.id, box.shown, box.longest > 20)->setMaxLength(static_cast<int>(box.longest));
     QComboBox *op = combo(kAmountOperator, 1);
     auto *amount = new QHBoxLayout;
+    op->setSizePolicy(QSizePolicy::Fixed, op->sizePolicy().verticalPolicy());  // the range's row is wider
     amount->addWidget(op);
-    amount->addWidget(control(kAmountText), 1);
+    amount->addWidget(control(kAmountText));
+    amount->addStretch(1);
     fields->addWidget(label("Chec&kID:", control(kCheckIdText)), 0, 0);
     fields->addWidget(control(kCheckIdText), 0, 1);
     fields->addWidget(add(new QCheckBox(QStringLiteral("Match &case")), kMatchCase), 0, 2);
@@ -350,6 +381,17 @@ void SearchWindow::build_form() {
     fields->addLayout(amount, 1, 4);
     fields->addWidget(label("D&escription:", control(kDescriptionText)), 1, 5, Qt::AlignRight);
     fields->addWidget(control(kDescriptionText), 1, 6);
+    auto *amount_range = new QHBoxLayout;
+    amount_range->addWidget(control(kAmountMin));
+    amount_range->addWidget(label("to"));
+    amount_range->addWidget(control(kAmountMax));
+    control(kAmountMin)->setToolTip(tr("The smallest amount listed (empty: no least)"));
+    control(kAmountMax)->setToolTip(tr("The largest amount listed (empty: no most)"));
+    fields->addWidget(label("Amount ran&ge:", control(kAmountMin)), 2, 2, 1, 2, Qt::AlignRight);
+    fields->addLayout(amount_range, 2, 4);
+    fields->addWidget(label("Any field:", control(kAnyText)), 2, 5, Qt::AlignRight);
+    fields->addWidget(control(kAnyText), 2, 6);
+    control(kAnyText)->setToolTip(tr("Found in the check id, vendor id, vendor name, PO number or description"));
     fields->setColumnStretch(6, 1);
     form->addWidget(matches, 1, 0, 1, 2);
 
@@ -372,10 +414,16 @@ void SearchWindow::build_form() {
     form->addLayout(figures, 1, 2, Qt::AlignBottom);
     form->addWidget(control(kCopyToClipboard), 1, 4, Qt::AlignTop);
 
-    // The list under its sort buttons and headings.
-    page->addWidget(label("Check Registry Records"), 0, Qt::AlignHCenter);
+    // The list under its sort buttons and headings, and the summary beside
+    // it in a second tab.
+    tabs_ = add(new QTabWidget, kResultTabs);
+    tabs_->setDocumentMode(true);
+    auto *lines_page = new QWidget;
+    auto *lines = new QVBoxLayout(lines_page);
+    lines->setContentsMargins(0, 0, 0, 0);
+    lines->addWidget(label("Check Registry Records"), 0, Qt::AlignHCenter);
     view_ = add(new ResultView, kResultList);
-    auto *bar = new SortBar(view_, central);
+    auto *bar = new SortBar(view_, lines_page);
     // Seven buttons of one caption share no letter: Alt and the column's
     // number, from the left, presses one.
     int column = 0;
@@ -391,8 +439,13 @@ void SearchWindow::build_form() {
         connect(button, &QPushButton::clicked, this, [this, id = b.id] { command(id); });
         bar->add(button, b.order);
     }
-    page->addWidget(bar);
-    page->addWidget(view_, 1);
+    lines->addWidget(bar);
+    lines->addWidget(view_, 1);
+    tabs_->addTab(lines_page, tr("Lines"));
+    summary_view_ = new SummaryView;
+    summary_view_->table()->installEventFilter(this);  // Ctrl+C
+    tabs_->addTab(summary_view_, tr("Summary"));
+    page->addWidget(tabs_, 1);
 
     auto *total = new QHBoxLayout;
     total->addStretch(1);
@@ -420,6 +473,9 @@ void SearchWindow::build_menus() {
     QMenu *file = menuBar()->addMenu(tr("&File"));
     item(file, menu::kImportRecords, tr("&Import Records..."), [this] { maintenance_->import_records(); });
     item(file, menu::kExportDatabase, tr("&Export Database..."), [this] { maintenance_->export_database(); });
+    item(file, menu::kExportLines, tr("Export &Lines As..."), [this] { export_lines(); });
+    item(file, menu::kExportSummary, tr("Export S&ummary As..."), [this] { export_summary(); });
+    item(file, menu::kSaveChart, tr("Save &Chart..."), [this] { save_chart(); });
     item(file, menu::kPrint, tr("&Print..."), [this] { print_report(); }, {QKeySequence::Print});
     file->addSeparator();
     item(file, menu::kAdvancedOptions, tr("&Advanced Options..."), [this] { open_advanced_options(); });
@@ -435,6 +491,8 @@ void SearchWindow::build_menus() {
     item(view, menu::kNormalText, tr("&Normal Size"), [this] { zoom(0); },
          {QKeySequence(Qt::CTRL | Qt::Key_0)});
 
+    build_search_menu();
+
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     item(help, menu::kAbout, tr("&About Ledgrove"), [this] {
         AboutDialog about(this);
@@ -447,12 +505,13 @@ void SearchWindow::build_menus() {
 void SearchWindow::set_tab_order() {
     const int order[] = {kFromMonth, kFromDay, kFromYear, kFromStepBack, kFromStepForward,
                          kFromStepDays, kAll, kYears, kToMonth, kToDay, kToYear, kToStepBack,
-                         kToStepForward, kToStepDays, kSubtotals, kSubtotalByMonth, kCheckIdText,
-                         kMatchCase, kPoNumberText, kVendorNameText, kVendorIdText,
-                         kAmountOperator, kAmountText, kDescriptionText, kReport, kPrint, kExport,
-                         kDonate, kAdvancedOptions, kCopyToClipboard, kSortCheckId, kSortDate,
-                         kSortVendorId, kSortVendorName, kSortPoNumber, kSortDescription,
-                         kSortAmount, kResultList};
+                         kToStepForward, kToStepDays, kDatePresets, kSubtotals, kSubtotalByMonth,
+                         kSummarizeBy, kFiscalStart, kCheckIdText, kMatchCase, kPoNumberText,
+                         kVendorNameText, kVendorIdText, kAmountOperator, kAmountText,
+                         kDescriptionText, kAmountMin, kAmountMax, kAnyText, kReport, kPrint,
+                         kExport, kDonate, kAdvancedOptions, kCopyToClipboard, kResultTabs,
+                         kSortCheckId, kSortDate, kSortVendorId, kSortVendorName, kSortPoNumber,
+                         kSortDescription, kSortAmount, kResultList};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(control(order[i]), control(order[i + 1]));
     control(kFromMonth)->setFocus();
@@ -469,6 +528,23 @@ void SearchWindow::fill_lists() {
     select_all_years();
     connect(qobject_cast<QComboBox *>(control(kYears)), &QComboBox::activated, this,
             [this](int index) { year_chosen(index); });
+
+    auto *presets = qobject_cast<QComboBox *>(control(kDatePresets));
+    for (int p = 0; p < kDatePresetCount; ++p)
+        presets->addItem(latin1(date_preset_caption(static_cast<DatePreset>(p))));
+    presets->setCurrentIndex(-1);  // "Period": a choice, not a state
+    connect(presets, &QComboBox::activated, this, [this, presets](int index) {
+        choose_date_preset(static_cast<DatePreset>(index));
+        presets->setCurrentIndex(-1);
+    });
+    auto *summarize = qobject_cast<QComboBox *>(control(kSummarizeBy));
+    summarize->addItem(tr("none"));
+    for (SummaryGroup by : kGroups) summarize->addItem(latin1(summary_group_caption(by)));
+    auto *fiscal_start = qobject_cast<QComboBox *>(control(kFiscalStart));
+    for (const char *month : kMonthNames) fiscal_start->addItem(QString::fromLatin1(month));
+    fiscal_start->setCurrentIndex(remembered_fiscal_start() - 1);
+    connect(fiscal_start, &QComboBox::currentIndexChanged, this,
+            [](int index) { remember_fiscal_start(index + 1); });
 }
 
 void SearchWindow::fill_years() {
@@ -556,7 +632,9 @@ void SearchWindow::command(int id) {
             return;
         }
     switch (id) {
-        case kReport: search_in(order_, reverse_); return;
+        case kReport:
+            if (search_in(order_, reverse_)) show_summary_if_asked();
+            return;
         case kAll: return select_all_years();
         case kFromStepBack: return step(kFromMonth, kFromDay, kFromYear, kFromStepDays, -1);
         case kFromStepForward: return step(kFromMonth, kFromDay, kFromYear, kFromStepDays, +1);
@@ -595,6 +673,68 @@ SearchInputs SearchWindow::read_inputs() const {
     return in;
 }
 
+bool SearchWindow::summarizing() const {
+    return qobject_cast<QComboBox *>(control(kSummarizeBy))->currentIndex() > 0;
+}
+
+SearchRequest SearchWindow::criteria() const {
+    SearchRequest request;
+    request.inputs = read_inputs();
+    request.inputs.reverse = reverse_;
+    request.order = order_;
+    request.from_given = request.to_given = true;
+    request.fiscal_start = qobject_cast<QComboBox *>(control(kFiscalStart))->currentIndex() + 1;
+    const int by = qobject_cast<QComboBox *>(control(kSummarizeBy))->currentIndex();
+    request.summary = {kGroups[std::max(0, by - 1)], SummarySort::Total, request.fiscal_start};
+    return request;
+}
+
+void SearchWindow::set_criteria(const std::vector<NamedValue> &values) {
+    SearchRequest request;
+    bool by = false;
+    for (const NamedValue &v : values) {
+        if (set_search_parameter(request, v.name, v.value)) continue;  // kept by an older program
+        by = by || v.name == "by";
+    }
+    const SearchInputs &in = request.inputs;
+    if (!in.from.empty()) set_date(kFromMonth, kFromDay, kFromYear, dialog_date(in.from));
+    if (!in.to.empty()) set_date(kToMonth, kToDay, kToYear, dialog_date(in.to));
+    for (const MatchBox &box : kMatchBoxes) set_control_text(box.id, in.*box.input);
+    set_control_text(kAmountOperator, std::string(1, in.amount_operator));
+    const std::pair<int, bool> checks[] = {
+        {kMatchCase, in.match_case}, {kSubtotals, in.subtotals}, {kSubtotalByMonth, in.dates_by_month}};
+    for (const auto &[id, on] : checks) qobject_cast<QAbstractButton *>(control(id))->setChecked(on);
+    qobject_cast<QComboBox *>(control(kFiscalStart))->setCurrentIndex(request.fiscal_start - 1);
+    const auto group = std::find(std::begin(kGroups), std::end(kGroups), request.summary.by);
+    qobject_cast<QComboBox *>(control(kSummarizeBy))
+        ->setCurrentIndex(by ? static_cast<int>(group - std::begin(kGroups)) + 1 : 0);
+    // The order Report runs next, shown as the last search's is.
+    order_ = request.order;
+    reverse_ = in.reverse;
+    set_control_text(kSortCaption, sort_order_caption(order_));
+    view_->show_order(order_, reverse_);
+}
+
+std::vector<NamedValue> SearchWindow::criteria_values() const {
+    return search_parameter_values(criteria(), summarizing());
+}
+
+void SearchWindow::restore_last_search() {
+    if (const std::optional<Criteria> last = last_search()) set_criteria(*last);
+}
+
+void SearchWindow::choose_date_preset(DatePreset preset) {
+    const CalendarDate today = today_ ? *today_ : local_today();
+    const int start = qobject_cast<QComboBox *>(control(kFiscalStart))->currentIndex() + 1;
+    const int year = std::atoi(control_text(kFromYear).c_str());
+    const int month = std::atoi(control_text(kFromMonth).c_str());
+    const int fiscal_year = year > 0 && month >= 1 && month <= 12 ? fiscal_year_of(year, month, start)
+                                                                  : fiscal_year_of(today.year, today.month, start);
+    const DateSpan span = date_preset_span(preset, today, start, fiscal_year);
+    set_date(kFromMonth, kFromDay, kFromYear, dialog_date(span.from));
+    set_date(kToMonth, kToDay, kToYear, dialog_date(span.to));
+}
+
 bool SearchWindow::search_in(SortOrder order, bool reverse) {
     SearchInputs inputs = read_inputs();
     inputs.reverse = reverse;
@@ -622,6 +762,11 @@ bool SearchWindow::search_in(SortOrder order, bool reverse) {
     reverse_ = reverse;
     searched_ = true;
     shown_inputs_ = inputs;
+    // The summary sums the same checks: one more walk, only when asked for.
+    summary_view_->show_summary(summarizing() ? std::optional(summarize(set_, order, inputs, criteria().summary))
+                                              : std::nullopt);
+    add_recent_search(criteria_values());
+    refresh_search_menus();
     show_selection_status();
     QApplication::restoreOverrideCursor();
     return true;
@@ -698,6 +843,7 @@ void SearchWindow::clear_results() {
     end_results();
     for (int id : {kRecordCount, kTotalAmount, kElapsed}) set_control_text(id, kStatusLabelText);
     time_status_->clear();
+    summary_view_->show_summary(std::nullopt);
     searched_ = false;
 }
 
@@ -759,7 +905,7 @@ bool SearchWindow::no_selection() {
 bool SearchWindow::eventFilter(QObject *watched, QEvent *event) {
     // The list view's own Ctrl+C copies the current line alone, without its
     // line ending.
-    if (watched == view_ && event->type() == QEvent::KeyPress &&
+    if ((watched == view_ || watched == summary_view_->table()) && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy)) {
         copy_selection();
         return true;
@@ -768,6 +914,7 @@ bool SearchWindow::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void SearchWindow::copy_selection() {
+    if (summary_shown()) return copy_summary();
     if (no_selection()) return;
     const std::vector<std::size_t> rows = selected_rows();
     // The block is sized to the selection; the clipboard's old text goes
@@ -788,6 +935,7 @@ void SearchWindow::copy_selection() {
 }
 
 void SearchWindow::print_report() {
+    if (summary_shown()) return print_summary();
     if (results_.empty()) {
         show_message(this, messages::kNothingToPrint, kPrintCaption);
         return;

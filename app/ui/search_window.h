@@ -15,6 +15,15 @@
 // open again and the window shows its new state: the years and the ALL range
 // recomputed, the list searched again, the status bar's count.
 //
+// Besides the lines, a search can be summed by vendor, month, fiscal year
+// or description ("Summarize by"): the summary's table and chart stand in
+// the second tab under the form, and copy, print and export follow the tab
+// shown.  The date presets (this month, the quarters of a fiscal year, ...)
+// set the From and To boxes as ALL and the Years list do; a fiscal year
+// starts in the month the user sets, remembered.  The Searches menu saves
+// the criteria under a name, recalls them and the last ten searches, and
+// copies the equivalent ledgrove-cli command line (search_menus.cc).
+//
 // The status bar shows the count and sum of the selected check lines, the
 // last search's time, and the register's folder with its number of checks.
 // The window's size and place and the list's text size are kept between
@@ -30,13 +39,20 @@
 #include <string_view>
 #include <vector>
 
+#include <optional>
+
+#include "app/search/date_presets.h"
 #include "app/search/date_range.h"
 #include "app/search/result_list.h"
 #include "app/search/search.h"
+#include "app/search/search_parameters.h"
+#include "app/search/summary.h"
 #include "app/store/check_record.h"
 #include "app/store/database_set.h"
 
 class QLabel;
+class QMenu;
+class QTabWidget;
 class QTimer;
 
 namespace ledgrove::ui {
@@ -44,6 +60,7 @@ namespace ledgrove::ui {
 class Maintenance;
 class ResultModel;
 class ResultView;
+class SummaryView;
 
 inline constexpr const char *kExportTitle = "Export Data to CSV";
 inline constexpr const char *kImportTitle = "Import Data from CSV";
@@ -86,6 +103,32 @@ public:
     // Empties the result list and its count, total and time.
     void clear_results();
 
+    // The criteria the controls hold, with the order and direction of the
+    // search Report runs, the fiscal year's first month and the summary's
+    // group; and whether a summary is asked for ("Summarize by" not "none").
+    SearchRequest criteria() const;
+    bool summarizing() const;
+    // The criteria as named values (search_parameters.h), the summary's
+    // group among them when one is asked for; and back into the controls
+    // (a name that does not read is passed over).
+    std::vector<NamedValue> criteria_values() const;
+    void set_criteria(const std::vector<NamedValue> &values);
+    // The last search run, into the controls (not run): the program's start.
+    void restore_last_search();
+
+    // The ledgrove-cli command line that lists what Report lists (or sums,
+    // with a summary), quoted for a POSIX shell.
+    QString command_line() const;
+
+    // Sets the From and To boxes to a preset's range.  The quarters are
+    // those of the fiscal year the From date falls in.  The presets count
+    // from the local date, or from the one given here (tests).
+    void choose_date_preset(DatePreset preset);
+    void set_today(const CalendarDate &today) { today_ = today; }
+
+    SummaryView *summary_view() const { return summary_view_; }
+    QTabWidget *result_tabs() const { return tabs_; }
+
     // Tells the user, once and without blocking, which register files could
     // not be opened and what that costs: an empty result list alone would
     // look like "no payments matched".  Nothing when all opened.
@@ -121,6 +164,21 @@ private:
     void print_report();
     void export_selection();
     void open_advanced_options();
+    // The second half: the summary's copy and print, the standard exports,
+    // the chart, and the Searches menu (search_menus.cc).
+    void build_search_menu();
+    void refresh_search_menus();
+    void save_search_as();
+    void recall(const std::vector<NamedValue> &values);
+    void copy_command();
+    bool summary_shown() const;
+    bool no_summary(std::string_view caption);  // tells when there is none
+    void copy_summary();
+    void print_summary();
+    void export_lines();
+    void export_summary();
+    void save_chart();
+    void show_summary_if_asked();
     bool no_selection();
     void register_changed();
     void zoom(int step);
@@ -143,6 +201,12 @@ private:
     QLabel *register_status_ = nullptr;
     QTimer *selection_timer_ = nullptr;
     bool open_notice_shown_ = false;
+    QTabWidget *tabs_ = nullptr;
+    SummaryView *summary_view_ = nullptr;
+    QMenu *saved_menu_ = nullptr;
+    QMenu *delete_menu_ = nullptr;
+    QMenu *recent_menu_ = nullptr;
+    std::optional<CalendarDate> today_;
 };
 
 }  // namespace ledgrove::ui

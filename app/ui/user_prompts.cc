@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -25,9 +26,20 @@ bool real_message(QWidget *owner, const QString &text, const QString &caption,
     return yes_no ? answer == QMessageBox::Yes : true;
 }
 
+// The extension in a filter such as "JSON (*.json)".
+QString filter_suffix(const QString &filter) {
+    const qsizetype dot = filter.lastIndexOf(QLatin1String("*."));
+    return dot < 0 ? QString() : filter.mid(dot + 2).chopped(1);
+}
+
 QString real_file(QWidget *owner, FileChoice kind, const QString &title) {
-    QFileDialog dialog(owner, title, QDir::currentPath(), kCsvFilter);
-    dialog.setDefaultSuffix(kCsvSuffix);
+    const char *filters = kind == FileChoice::SaveTable   ? kTableFilters
+                          : kind == FileChoice::SaveChart ? kChartFilters
+                                                          : kCsvFilter;
+    QFileDialog dialog(owner, title, QDir::currentPath(), QString::fromLatin1(filters));
+    dialog.setDefaultSuffix(filter_suffix(dialog.selectedNameFilter()));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString &filter) { dialog.setDefaultSuffix(filter_suffix(filter)); });
     if (kind == FileChoice::Open) {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
@@ -50,7 +62,10 @@ bool real_printer(QWidget *owner, QPrinter &printer, bool selection) {
 
 UserPrompts real_prompts() {
     return {real_message, real_file, real_printer,
-            [](const QUrl &url) { QDesktopServices::openUrl(url); }};
+            [](const QUrl &url) { QDesktopServices::openUrl(url); },
+            [](QWidget *owner, const QString &title, const QString &label) {
+                return QInputDialog::getText(owner, title, label).trimmed();
+            }};
 }
 
 UserPrompts &prompts() {

@@ -19,7 +19,13 @@ namespace ledgrove::ui {
 inline constexpr const char *kCsvFilter = "CSVs (*.csv)";
 inline constexpr const char *kCsvSuffix = "csv";
 
-enum class FileChoice { Open, Save };
+// The standard exports (CSV, XLSX, JSON) and the charts (PNG, SVG): the
+// format goes by the extension; a name typed without one gets the chosen
+// filter's.
+inline constexpr const char *kTableFilters = "CSV (*.csv);;Excel workbook (*.xlsx);;JSON (*.json)";
+inline constexpr const char *kChartFilters = "PNG image (*.png);;SVG image (*.svg)";
+
+enum class FileChoice { Open, Save, SaveTable, SaveChart };
 enum class MessageButtons { Ok, YesNo };
 
 struct UserPrompts {
@@ -35,6 +41,8 @@ struct UserPrompts {
     std::function<bool(QWidget *owner, QPrinter &printer, bool selection)> printer;
     // Opens an address with the desktop's handler for it.
     std::function<void(const QUrl &url)> open_url;
+    // A line of text (a name); empty when cancelled.
+    std::function<QString(QWidget *owner, const QString &title, const QString &label)> text;
 };
 
 // The prompts in use: the real dialogs until a test replaces them.

@@ -1,7 +1,7 @@
 // ui_test_support.h - what the window's tests share: a register built in a
 // scratch directory through the core's own emptying, import and rebuild;
 // prompts that answer message boxes, file dialogs and the print dialog at
-// once while recording what the program asked; sample checks; the window
+// once while recording what the program asked (and give names when asked); sample checks; the window
 // over them; and the pages of a printed PDF as text.
 #ifndef LEDGROVE_TESTS_APP_UI_UI_TEST_SUPPORT_H
 #define LEDGROVE_TESTS_APP_UI_UI_TEST_SUPPORT_H
@@ -94,6 +94,7 @@ struct Prompts {
     QVector<bool> answers;  // answers to the next message boxes; then OK / Yes
     QStringList files;      // answers to the next file dialogs; then cancel
     QStringList file_titles;
+    QStringList texts;      // answers to the next text prompts; then cancel
     std::function<bool(QPrinter &)> set_up_printer;  // none: the print dialog is cancelled
     int print_dialogs = 0;
     bool selection_offered = false;
@@ -114,7 +115,8 @@ struct Prompts {
                 selection_offered = selection;
                 return set_up_printer ? set_up_printer(printer) : false;
             },
-            [](const QUrl &) {}};
+            [](const QUrl &) {},
+            [this](QWidget *, const QString &, const QString &) { return texts.isEmpty() ? QString() : texts.takeFirst(); }};
     }
     ~Prompts() { ledgrove::ui::prompts() = saved; }
 };

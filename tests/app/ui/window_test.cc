@@ -12,11 +12,13 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSettings>
+#include <QTableView>
 #include <tuple>
 
 #include "app/output/messages.h"
 #include "app/output/result_export.h"
 #include "app/search/result_lines.h"
+#include "app/ui/summary_view.h"
 #include "ui_test_support.h"
 
 using namespace ledgrove::control;
@@ -109,12 +111,19 @@ private slots:
 
     void fits_the_screen_data() {
         QTest::addColumn<QSize>("size");
-        QTest::newRow("1024 x 768") << QSize(1024, 768);
-        QTest::newRow("1600 x 1000") << QSize(1600, 1000);
+        QTest::addColumn<bool>("summary");
+        QTest::newRow("1024 x 768") << QSize(1024, 768) << false;
+        QTest::newRow("1600 x 1000") << QSize(1600, 1000) << false;
+        QTest::newRow("1024 x 768, a summary shown") << QSize(1024, 768) << true;
     }
 
     void fits_the_screen() {
         QFETCH(QSize, size);
+        QFETCH(bool, summary);
+        if (summary) {
+            qobject_cast<QComboBox *>(widget(kSummarizeBy))->setCurrentIndex(1);
+            click(kReport);
+        }
         window->resize(900, 600);
         const int small_list = window->result_view()->height();
         window->resize(size);
@@ -124,6 +133,10 @@ private slots:
             if (!w->isVisible() || w->isWindow() || list->isAncestorOf(w)) continue;
             const QRect at(w->mapTo(window.get(), QPoint(0, 0)), w->size());
             QVERIFY2(window->rect().contains(at), qPrintable(w->objectName() + " " + w->metaObject()->className()));
+        }
+        if (summary) {
+            QVERIFY(window->summary_view()->table()->isVisible());
+            return;
         }
         // The list takes the room: all 125 columns, and more lines.
         QVERIFY(!window->result_view()->horizontalScrollBar()->isVisible());
@@ -237,10 +250,11 @@ private slots:
         // Tab in reading order: dates, options, match texts, buttons, list.
         const int order[] = {
             kFromMonth, kFromDay, kFromYear, kFromStepBack, kFromStepForward, kFromStepDays, kAll, kYears,
-            kToMonth, kToDay, kToYear, kToStepBack, kToStepForward, kToStepDays, kSubtotals, kSubtotalByMonth,
-            kCheckIdText, kMatchCase, kPoNumberText, kVendorNameText, kVendorIdText, kAmountOperator, kAmountText,
-            kDescriptionText, kReport, kPrint, kExport, kDonate, kAdvancedOptions, kCopyToClipboard, kSortCheckId,
-            kSortDate, kSortVendorId, kSortVendorName, kSortPoNumber, kSortDescription, kSortAmount, kResultList, kFromMonth};
+            kToMonth, kToDay, kToYear, kToStepBack, kToStepForward, kToStepDays, kDatePresets, kSubtotals,
+            kSubtotalByMonth, kSummarizeBy, kFiscalStart, kCheckIdText, kMatchCase, kPoNumberText, kVendorNameText,
+            kVendorIdText, kAmountOperator, kAmountText, kDescriptionText, kAmountMin, kAmountMax, kAnyText, kReport,
+            kPrint, kExport, kDonate, kAdvancedOptions, kCopyToClipboard, kResultTabs, kSortCheckId, kSortDate,
+            kSortVendorId, kSortVendorName, kSortPoNumber, kSortDescription, kSortAmount, kResultList, kFromMonth};
         widget(kFromMonth)->setFocus();
         for (int id : order) {
             QWidget *focus = QApplication::focusWidget();
@@ -259,7 +273,7 @@ private slots:
             QVERIFY2(!taken.contains(key), qPrintable(caption + " and " + taken[key]));
             taken[key] = caption;
         }
-        QVERIFY(taken.size() >= 22);
+        QVERIFY(taken.size() >= 24);
         QTest::keyClick(window.get(), Qt::Key_V, Qt::AltModifier);
         QCOMPARE(QApplication::focusWidget(), widget(kVendorNameText));
         QTest::keyClick(window.get(), Qt::Key_R, Qt::AltModifier);  // Report
