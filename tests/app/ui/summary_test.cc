@@ -217,8 +217,8 @@ private slots:
         QCOMPARE(prompts->messages.size(), 3);
         QCOMPARE(prompts->messages[0].text, QString("%1 lines written to %2.").arg(selected.size()).arg(xlsx));
         QProcess read;
-        read.start(qEnvironmentVariable("LEDGROVE_SOURCE_DIR") + "/tests/app/output/read_table.py", {xlsx});
-        QVERIFY(read.waitForFinished(30000) && read.exitCode() == 0);
+        read.start("/usr/bin/python3", {qEnvironmentVariable("LEDGROVE_SOURCE_DIR") + "/tests/app/output/read_table.py", xlsx});
+        QVERIFY2(read.waitForFinished(30000) && read.exitCode() == 0, read.readAllStandardError().constData());
         QStringList ids;
         for (const QString &row : QString::fromUtf8(read.readAllStandardOutput()).split('\n').mid(1))
             if (!row.startsWith("TOTAL") && !row.isEmpty()) ids << row.section('\t', 0, 0);
