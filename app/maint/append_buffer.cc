@@ -15,6 +15,7 @@ struct State {
     bool wide = false;         // positions travel as (low, high) pairs
     std::vector<char> block;   // bytes gathered, to go at `start`
     std::uint64_t start = 0;
+    std::uint64_t appends_from = 0;  // the end of the records when the buffer began
     std::uint64_t position = 0;  // where the engine last positioned the file
     bool position_pending = false;  // not yet passed on to the base layer
     std::uint32_t failure = ERR_NONE;
@@ -94,7 +95,8 @@ std::uint32_t layer_write(std::uint32_t handle, std::uint32_t *length, const voi
     State *s = ours(handle);
     if (!s) return active_state->base.write(handle, length, buffer);
     if (s->failure != ERR_NONE) return s->failure;
-    const bool continues = s->block.empty() || s->start + s->block.size() == s->position;
+    const bool continues = s->block.empty() ? s->position >= s->appends_from
+                                            : s->start + s->block.size() == s->position;
     if (s->position_pending && length && *length > 0 && continues) {
         if (s->block.size() + *length > kBlock) {
             if (const std::uint32_t rc = send(*s); rc != ERR_NONE) return rc;
@@ -176,6 +178,8 @@ AppendBuffer::AppendBuffer(DataControlRecord *data)
     auto *s = new State;
     s->base = complete_layer(own_layer_);
     s->handle = data->os_handle;
+    s->appends_from = data->header.header_length +
+                      std::uint64_t(data->header.record_count) * data->header.record_length;
     s->wide = own_layer_ && (own_layer_->flags & KVL_LAYER_64BIT);
     s->block.reserve(kBlock);
     active_state = s;

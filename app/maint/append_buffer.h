@@ -4,7 +4,8 @@
 // While an AppendBuffer lives, the data file's control record reads and
 // writes through the buffer's own file-layer table, which stands in front
 // of the layer the file was opened with (the set's, or the built-in one):
-// a write that continues the block being gathered is copied into it; every
+// a write past the records the file held when the buffer began, or one that
+// continues the block being gathered, is copied into the block; every
 // other call on the data file (a read, a seek that is not a plain
 // positioning, a write elsewhere, a cut, a sync, a lock, a close) first
 // writes the block out, so the file sees the same bytes in the same order

@@ -141,19 +141,20 @@ std::uint32_t import_line(DatabaseSet &set, std::string_view line, std::size_t n
 
 // Takes back the records an import added before it failed: the count goes
 // back to what it was and the flush cuts the file after it, so the
-// register is as it was before the import.
+// register is as it was before the import.  The report counts nothing
+// imported and says why.
 void take_back(DatabaseSet &set, std::uint32_t count_before, std::uint32_t rc,
-               ImportReport &report) {
+               const std::string &why, ImportReport &report) {
     DataControlRecord *data = set.data();
     data->header.record_count = count_before;
+    data->state |= KVL_STATE_CHANGED;  // a failed flush may have cleared it
     KvlDataFlushHeader(data);
     set.note(rc);
     report.imported = 0;
     report.imported_cents = 0;
     report.first_id.clear();
     report.last_id.clear();
-    report.error = std::string("cannot add the records to ") + kDataFileName + ": " +
-                   error_reason(rc) + "; the register is as it was before the import";
+    report.error = why + ": " + error_reason(rc) + "; the register is as it was before the import";
 }
 
 }  // namespace
@@ -193,7 +194,7 @@ ImportReport import_csv(DatabaseSet &set, const std::string &csv_path,
         if (observer) observer({number, reader.consumed(), size_error ? 0 : file_size});
     };
     const std::uint32_t count_before = set.data()->header.record_count;
-    std::uint32_t failed = ERR_NONE;
+    std::uint32_t failed = ERR_NONE;  // an add or a block write
     std::uint32_t flushed = ERR_NONE;
     {
         // The records go out in large blocks; any failure, the block
@@ -205,30 +206,41 @@ ImportReport import_csv(DatabaseSet &set, const std::string &csv_path,
             failed = import_line(set, line, number, counter, report);
         }
         report_progress();
-        if (failed == ERR_NONE) failed = appends.flush();
-        // The flush is the import's commit: until the count on disk moves,
-        // the new records lie past it and a crash leaves the register as it
-        // was before the import, with none of them.  The flush forces the
-        // records to the disk before the count.
-        if (failed == ERR_NONE) {
-            flushed = set.note(KvlDataFlushHeader(set.data()));
-            if (appends.failure() != ERR_NONE) failed = appends.failure();
+        if (failed == ERR_NONE && reader.error() == ERR_NONE) {
+            failed = appends.flush();
+            // The flush is the import's commit: until the count on disk
+            // moves, the new records lie past it and a crash leaves the
+            // register as it was before the import, with none of them.  The
+            // flush forces the records to the disk before the count.
+            if (failed == ERR_NONE) {
+                flushed = set.note(KvlDataFlushHeader(set.data()));
+                if (appends.failure() != ERR_NONE) {
+                    failed = appends.failure();
+                    flushed = ERR_NONE;
+                }
+            }
         }
     }
     if (failed != ERR_NONE) {
-        take_back(set, count_before, failed, report);
-        return finish();
-    }
-    if (flushed != ERR_NONE) {
-        report.error = std::string("cannot write the header of ") + kDataFileName + ": " +
-                       error_reason(flushed);
+        // The line where it happened, so that a list of skipped lines says
+        // what became of the import.
+        report.skipped.push_back(
+            {number, "not added (engine error " + std::to_string(failed) + "): nothing imported"});
+        take_back(set, count_before, failed,
+                  std::string("cannot add the records to ") + kDataFileName, report);
         return finish();
     }
     if (reader.error() != ERR_NONE) {
         report.file_error = reader.error();
-        report.error =
-            "cannot read " + csv_path + ": " + error_reason(reader.error());
-    } else if (report.refused_past_id_limit > 0) {
+        take_back(set, count_before, reader.error(), "cannot read " + csv_path, report);
+        return finish();
+    }
+    if (flushed != ERR_NONE) {
+        take_back(set, count_before, flushed,
+                  std::string("cannot write the header of ") + kDataFileName, report);
+        return finish();
+    }
+    if (report.refused_past_id_limit > 0) {
         report.error = "record ids are used up (the last possible id is zzzzzz): " +
                        std::to_string(report.refused_past_id_limit) + " lines not imported";
     } else if (report.imported == 0) {

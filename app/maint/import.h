@@ -19,9 +19,12 @@
 // pass zzzzzz (36^6 - 1) the remaining lines are refused, not wrapped.
 //
 // The records go to the data file in blocks of 1 MiB (append_buffer.h).  A
-// failure to add or write any of them (a full disk) fails the import as a
-// whole: the records it added are taken back, the register is as it was
-// before, and the report says why and counts nothing imported.
+// failure anywhere (a record the engine refuses, a block that cannot be
+// written for a full disk, the CSV file that cannot be read on, the closing
+// flush) fails the import as a whole: the records it added are taken back,
+// the register is as it was before, and the report says why and counts
+// nothing imported.  Only a failure that also stops the taking back (a
+// disk gone for good after the count was written) can leave the records in.
 //
 // Only the data file changes; the caller rebuilds the indexes afterwards.
 // The import ends with a flush of the data file's header, which is what

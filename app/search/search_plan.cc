@@ -637,7 +637,9 @@ void choose_and_run(Run &run, SearchPlan plan) {
         return;
     }
     constexpr double kNoLimit = std::numeric_limits<double>::infinity();
-    if (plan == SearchPlan::KeyRange || (plan == SearchPlan::Auto && run.date_order)) {
+    // In the Date order the date scan's records are the key range's, and
+    // already in order.
+    if (plan == SearchPlan::KeyRange || run.date_order) {
         list_hits(run, walk_keys(run, layout, kNoLimit));
         return;
     }

@@ -178,7 +178,7 @@ protected:
 // read the whole data file.
 TEST_F(SearchPlans, ListTheOrderWalksLinesWithKeysOfDeletedRecords) {
     mark_deleted(5, 29);
-    compare_plans(1, 1200);
+    compare_plans(1, 1000);
 }
 
 // Deleted records without keys, and more marked after the rebuild: the
@@ -187,7 +187,7 @@ TEST_F(SearchPlans, ListTheOrderWalksLinesWithRecordsLeftOutOfTheIndexes) {
     mark_deleted(3, 23);
     ASSERT_TRUE(rebuild_all_indexes(reg_.set()).ok());
     mark_deleted(7, 31);
-    compare_plans(2, 1200);
+    compare_plans(2, 1000);
 }
 
 // The plans other than the order walk do serve this register: a forced
