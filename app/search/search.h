@@ -97,6 +97,9 @@ inline constexpr std::string_view kInputErrorCaption = "Search";
 //              order's key.
 enum class SearchPlan { Auto, OrderWalk, KeyRange, DateScan };
 
+// "order walk", "key range", "date scan" ("auto" for Auto).
+const char *search_plan_name(SearchPlan plan);
+
 struct SearchResult {
     std::size_t line_count = 0;  // record lines: the checks accepted
     double total = 0.0;          // total_cents / 100
@@ -104,6 +107,7 @@ struct SearchResult {
     std::chrono::milliseconds elapsed{0};
     std::uint32_t end_result = ERR_NONE;  // the engine result that ended the walk
     SearchPlan plan = SearchPlan::OrderWalk;  // the plan that found the records
+    std::size_t work_bytes = 0;  // the most memory the plan held at once for its own work
 
     // The walk ended on an engine error, not at the end of the index or
     // the To date: the lines so far may be incomplete.

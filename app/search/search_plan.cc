@@ -66,6 +66,10 @@ struct Run {
 
     bool in_date_range(std::string_view date) const { return date >= from && date <= to; }
 
+    void note_work(std::size_t bytes) {
+        outcome.work_bytes = std::max(outcome.work_bytes, bytes);
+    }
+
     DatabaseSet &set;
     SortOrder order;
     const SearchInputs &in;
@@ -213,6 +217,7 @@ public:
     }
 
     const char *run_data() const { return run_.data(); }
+    std::size_t bytes() const { return order_.capacity() * 4 + run_.capacity(); }
 
 private:
     DataControlRecord *data_;
@@ -390,6 +395,8 @@ void list_hits(Run &run, const KeyHits &hits) {
         slots.resize(count);
         results.resize(count);
         reader.read(hits.records.data() + first, count, slots.data(), results.data());
+        run.note_work(hits.records.capacity() * 4 + slots.capacity() * kCheckRecordSize +
+                      results.capacity() * 4 + reader.bytes());
         for (std::size_t i = 0; i < count; ++i) {
             if (results[i] != ERR_NONE) {
                 end = results[i];
@@ -438,7 +445,7 @@ public:
                 if (!consider(n, record)) return Outcome::TooMany;
             }
         }
-        list();
+        list(reader.bytes());
         return Outcome::Listed;
     }
 
@@ -471,7 +478,8 @@ public:
                 if (!consider(numbers[first + i], slots[i])) return Outcome::TooMany;
             }
         }
-        list();
+        list(reader.bytes() + numbers.capacity() * 4 + slots.capacity() * kCheckRecordSize +
+             results.capacity() * 4);
         return Outcome::Listed;
     }
 
@@ -503,7 +511,9 @@ private:
         return true;
     }
 
-    void list() {
+    void list(std::size_t other_bytes) {
+        run_.note_work(other_bytes + matches_.capacity() * kCheckRecordSize +
+                       weights_.capacity() + entries_.capacity() * sizeof(SortEntry));
         const std::size_t width = layout_.key_length;
         const std::uint8_t *weights = weights_.data();
         std::sort(entries_.begin(), entries_.end(), [&](const SortEntry &a, const SortEntry &b) {
@@ -665,6 +675,16 @@ void choose_and_run(Run &run, SearchPlan plan) {
 }
 
 }  // namespace
+
+const char *search_plan_name(SearchPlan plan) {
+    switch (plan) {
+        case SearchPlan::OrderWalk: return "order walk";
+        case SearchPlan::KeyRange: return "key range";
+        case SearchPlan::DateScan: return "date scan";
+        case SearchPlan::Auto: break;
+    }
+    return "auto";
+}
 
 SearchResult run_search_plan(DatabaseSet &set, SortOrder order, const SearchInputs &in,
                              RecordSink &sink, SearchPlan plan) {
