@@ -153,6 +153,21 @@ std::vector<SearchCase> search_cases() {
     add("Check ID order, no filter, all records", SortOrder::CheckID, whole,
         "SELECT " + columns + " FROM checks WHERE chkdate >= ?1 AND chkdate <= ?2"
         " ORDER BY chkid, id");
+
+    SearchInputs fuel = date;
+    fuel.subtotals = false;
+    fuel.dates_by_month = false;
+    fuel.description = "FUEL";
+    add("Description \"FUEL\", one year", SortOrder::Description, fuel,
+        "SELECT " + columns + " FROM checks WHERE chkdate >= ?1 AND chkdate <= ?2"
+        " AND instr(\"desc\", 'FUEL') > 0 ORDER BY \"desc\", id");
+
+    SearchInputs large = whole;
+    large.amount_operator = '>';
+    large.amount = "100000";
+    add("Amount \"> 100000\" search, amount range", SortOrder::Amount, large,
+        "SELECT " + columns + " FROM checks WHERE chkdate >= ?1 AND chkdate <= ?2"
+        " AND CAST(amount AS REAL) > 100000 ORDER BY amount, id");
     return cases;
 }
 
@@ -620,8 +635,10 @@ int main(int argc, char **argv) {
                 [&] { return sqlite.search(c, theirs, theirs_outcome); });
         if (ours_outcome.stopped_by_error()) fail(std::string(c.name) + ": engine error");
         check_same(c, ours, ours_outcome, theirs, theirs_outcome);
-        std::printf("  same %s lines from both; SQLite's plan: %s\n",
-                    with_commas(ours.size()).c_str(), sqlite.plan(c).c_str());
+        std::printf("  same %s lines from both; Ledgrove's plan: %s (%.1f MiB of work "
+                    "memory); SQLite's plan: %s\n",
+                    with_commas(ours.size()).c_str(), search_plan_name(ours_outcome.plan),
+                    double(ours_outcome.work_bytes) / (1024.0 * 1024.0), sqlite.plan(c).c_str());
         if (c.order == SortOrder::Date) date_lines = std::move(ours);
     }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "app/maint/append_buffer.h"
 #include "app/maint/import_line.h"
 #include "app/output/messages.h"
 #include "app/store/amount_text.h"
@@ -102,43 +103,58 @@ std::uint64_t last_id_in_index(DatabaseSet &set) {
     return parse_record_id(std::string_view(record.ID, sizeof record.ID)).value_or(0);
 }
 
-std::string engine_refusal(std::uint32_t rc) {
-    return "not added (engine error " + std::to_string(rc) + ")";
-}
-
 // One line of the file: skipped, refused past the id limit, or added with
-// the next id, built in the set's shared record buffer.
-void import_line(DatabaseSet &set, std::string_view line, std::size_t number,
-                 std::uint64_t &counter, ImportReport &report) {
+// the next id, built in the set's shared record buffer.  The engine's
+// result of the add: a refusal fails the whole import.
+std::uint32_t import_line(DatabaseSet &set, std::string_view line, std::size_t number,
+                          std::uint64_t &counter, ImportReport &report) {
     CheckRecord &record = set.record();
     record = blank_record();
     const ImportLineStatus status = parse_import_line(line, record);
     if (status == ImportLineStatus::Blank) {
         ++report.blank_lines;
-        return;
+        return ERR_NONE;
     }
     if (status != ImportLineStatus::Ok) {
         report.skipped.push_back({number, std::string(import_line_status_text(status))});
-        return;
+        return ERR_NONE;
     }
     const std::optional<std::string> id = record_id_text(counter + 1);
     if (!id) {
         ++report.refused_past_id_limit;
-        return;
+        return ERR_NONE;
     }
     set_field(record.ID, *id);
     ++counter;
     std::uint32_t record_number = 0;
-    if (set.note(KvlDataAddRecord(set.data(), &record, &record_number)) != ERR_NONE) {
-        report.skipped.push_back({number, engine_refusal(set.last_result())});
-        return;
-    }
+    if (const std::uint32_t rc = set.note(KvlDataAddRecord(set.data(), &record, &record_number));
+        rc != ERR_NONE)
+        return rc;
     counter = std::max<std::uint64_t>(counter, record_number);
     ++report.imported;
     // The stored amount always reads: the line parser made it.
     report.imported_cents += read_amount(std::string_view(record.AMOUNT, sizeof record.AMOUNT)).cents;
     if (report.first_id.empty()) report.first_id = *id;
     report.last_id = *id;
+    return ERR_NONE;
+}
+
+// Takes back the records an import added before it failed: the count goes
+// back to what it was and the flush cuts the file after it, so the
+// register is as it was before the import.  The report counts nothing
+// imported and says why.
+void take_back(DatabaseSet &set, std::uint32_t count_before, std::uint32_t rc,
+               const std::string &why, ImportReport &report) {
+    DataControlRecord *data = set.data();
+    data->header.record_count = count_before;
+    data->state |= KVL_STATE_CHANGED;  // a failed flush may have cleared it
+    KvlDataFlushHeader(data);
+    set.note(rc);
+    report.imported = 0;
+    report.imported_cents = 0;
+    report.first_id.clear();
+    report.last_id.clear();
+    report.error = why + ": " + error_reason(rc) + "; the register is as it was before the import";
 }
 
 }  // namespace
@@ -177,27 +193,54 @@ ImportReport import_csv(DatabaseSet &set, const std::string &csv_path,
     auto report_progress = [&] {
         if (observer) observer({number, reader.consumed(), size_error ? 0 : file_size});
     };
-    std::string_view line;
-    while (reader.next(&line)) {
-        if (++number % kLinesPerProgress == 0) report_progress();
-        import_line(set, line, number, counter, report);
+    const std::uint32_t count_before = set.data()->header.record_count;
+    std::uint32_t failed = ERR_NONE;  // an add or a block write
+    std::uint32_t flushed = ERR_NONE;
+    {
+        // The records go out in large blocks; any failure, the block
+        // writes' included, fails the import as a whole.
+        AppendBuffer appends(set.data());
+        std::string_view line;
+        while (failed == ERR_NONE && reader.next(&line)) {
+            if (++number % kLinesPerProgress == 0) report_progress();
+            failed = import_line(set, line, number, counter, report);
+        }
+        report_progress();
+        if (failed == ERR_NONE && reader.error() == ERR_NONE) {
+            failed = appends.flush();
+            // The flush is the import's commit: until the count on disk
+            // moves, the new records lie past it and a crash leaves the
+            // register as it was before the import, with none of them.  The
+            // flush forces the records to the disk before the count.
+            if (failed == ERR_NONE) {
+                flushed = set.note(KvlDataFlushHeader(set.data()));
+                if (appends.failure() != ERR_NONE) {
+                    failed = appends.failure();
+                    flushed = ERR_NONE;
+                }
+            }
+        }
     }
-    report_progress();
-    // The flush is the import's commit: until the count on disk moves, the
-    // new records lie past it and a crash leaves the register as it was
-    // before the import, with none of them.  The flush forces the records
-    // to the disk before the count.
-    if (const std::uint32_t flushed = set.note(KvlDataFlushHeader(set.data()));
-        flushed != ERR_NONE) {
-        report.error = std::string("cannot write the header of ") + kDataFileName + ": " +
-                       error_reason(flushed);
+    if (failed != ERR_NONE) {
+        // The line where it happened, so that a list of skipped lines says
+        // what became of the import.
+        report.skipped.push_back(
+            {number, "not added (engine error " + std::to_string(failed) + "): nothing imported"});
+        take_back(set, count_before, failed,
+                  std::string("cannot add the records to ") + kDataFileName, report);
         return finish();
     }
     if (reader.error() != ERR_NONE) {
         report.file_error = reader.error();
-        report.error =
-            "cannot read " + csv_path + ": " + error_reason(reader.error());
-    } else if (report.refused_past_id_limit > 0) {
+        take_back(set, count_before, reader.error(), "cannot read " + csv_path, report);
+        return finish();
+    }
+    if (flushed != ERR_NONE) {
+        take_back(set, count_before, flushed,
+                  std::string("cannot write the header of ") + kDataFileName, report);
+        return finish();
+    }
+    if (report.refused_past_id_limit > 0) {
         report.error = "record ids are used up (the last possible id is zzzzzz): " +
                        std::to_string(report.refused_past_id_limit) + " lines not imported";
     } else if (report.imported == 0) {

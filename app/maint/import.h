@@ -18,6 +18,14 @@
 // its record numbers.  An id has six base-36 digits: once the counter would
 // pass zzzzzz (36^6 - 1) the remaining lines are refused, not wrapped.
 //
+// The records go to the data file in blocks of 1 MiB (append_buffer.h).  A
+// failure anywhere (a record the engine refuses, a block that cannot be
+// written for a full disk, the CSV file that cannot be read on, the closing
+// flush) fails the import as a whole: the records it added are taken back,
+// the register is as it was before, and the report says why and counts
+// nothing imported.  Only a failure that also stops the taking back (a
+// disk gone for good after the count was written) can leave the records in.
+//
 // Only the data file changes; the caller rebuilds the indexes afterwards.
 // The import ends with a flush of the data file's header, which is what
 // makes the new records part of the register: a crash before it leaves
@@ -45,7 +53,7 @@ struct SkippedLine {
 struct ImportReport {
     std::size_t imported = 0;
     std::int64_t imported_cents = 0;     // the amounts of the records added, summed
-    std::vector<SkippedLine> skipped;    // lines that are no record, or that the engine refused
+    std::vector<SkippedLine> skipped;    // lines that are no record
     std::size_t blank_lines = 0;         // passed over
     std::size_t refused_past_id_limit = 0;  // good lines left out because the ids ran out
     std::uint32_t file_error = 0;  // the CSV file could not be opened or read (engine error)

@@ -84,12 +84,30 @@ std::optional<InputError> check_search_inputs(const SearchInputs &inputs);
 // The caption of the message box that tells an InputError.
 inline constexpr std::string_view kInputErrorCaption = "Search";
 
+// How a search finds its records.  Every plan lists the same lines, in the
+// same order, with the same count and total; they differ only in what they
+// read (search_plan.h tells how each works and how Auto chooses).
+//   OrderWalk  the walk of the order's index, one record read per key;
+//   KeyRange   the order index's keys alone over the range its tests bound,
+//              the tests the key answers run on the key, then the records
+//              of the keys that pass read in record-number order, in large
+//              reads, and listed in the keys' order;
+//   DateScan   the records of the date range read in record-number order
+//              in large reads, tested, and the matches sorted by the
+//              order's key.
+enum class SearchPlan { Auto, OrderWalk, KeyRange, DateScan };
+
+// "order walk", "key range", "date scan" ("auto" for Auto).
+const char *search_plan_name(SearchPlan plan);
+
 struct SearchResult {
     std::size_t line_count = 0;  // record lines: the checks accepted
     double total = 0.0;          // total_cents / 100
     std::int64_t total_cents = 0;
     std::chrono::milliseconds elapsed{0};
     std::uint32_t end_result = ERR_NONE;  // the engine result that ended the walk
+    SearchPlan plan = SearchPlan::OrderWalk;  // the plan that found the records
+    std::size_t work_bytes = 0;  // the most memory the plan held at once for its own work
 
     // The walk ended on an engine error, not at the end of the index or
     // the To date: the lines so far may be incomplete.
@@ -97,17 +115,19 @@ struct SearchResult {
 };
 
 // Searches in one order into a sink.  The records pass through the set's
-// shared record buffer; every engine result is kept as the set's last.  The
-// inputs are taken as they are: check_search_inputs first (an Amount text
-// that is no amount compares as 0 here).
+// shared record buffer; the engine result that ended the search is kept as
+// the set's last.  The inputs are taken as they are: check_search_inputs
+// first (an Amount text that is no amount compares as 0 here).  `plan`
+// forces a plan (a plan that cannot serve the register falls back to the
+// order walk); Auto lets the cost estimate choose.
 SearchResult search_records(DatabaseSet &set, SortOrder order, const SearchInputs &inputs,
-                            LineSink &sink);
+                            LineSink &sink, SearchPlan plan = SearchPlan::Auto);
 
 // The same search handing on the accepted checks themselves, in the order's
 // listing order (subtotals and months play no part).  A sink that wants no
 // more (RecordSink::wants_more) ends the walk early.
 SearchResult search_checks(DatabaseSet &set, SortOrder order, const SearchInputs &inputs,
-                           RecordSink &sink);
+                           RecordSink &sink, SearchPlan plan = SearchPlan::Auto);
 
 // "N seconds": whole seconds, truncated.
 std::string elapsed_text(std::chrono::milliseconds elapsed);
