@@ -1,10 +1,6 @@
 // csv_table.cc - RFC 4180 lines of a table.
 #include "app/output/csv_table.h"
 
-#include <cstdio>
-
-#include "app/store/amount_text.h"
-
 namespace ledgrove {
 
 std::string csv_field(std::string_view text) {
@@ -34,19 +30,8 @@ void CsvTableWriter::row(const TableRow &values) {
     line_.clear();
     for (std::size_t i = 0; i < values.size() && i < kinds_.size(); ++i) {
         if (i > 0) line_ += ',';
-        const TableValue &v = values[i];
-        switch (kinds_[i]) {
-            case ColumnKind::Text: line_ += csv_field(v.text); break;
-            case ColumnKind::Date: line_ += csv_field(iso_date(v.text)); break;
-            case ColumnKind::Amount: line_ += plain_cents(v.number); break;
-            case ColumnKind::Count: line_ += std::to_string(v.number); break;
-            case ColumnKind::Share: {
-                char text[32];
-                std::snprintf(text, sizeof text, "%.6f", v.share);
-                line_ += text;
-                break;
-            }
-        }
+        const std::string text = plain_value(kinds_[i], values[i]);
+        line_ += is_quoted(kinds_[i]) ? csv_field(text) : text;
     }
     line_ += "\r\n";
     out_.write(line_);

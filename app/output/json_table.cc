@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-#include "app/store/amount_text.h"
 
 namespace ledgrove {
 
@@ -38,19 +37,8 @@ void JsonTableWriter::row(const TableRow &values) {
         if (i > 0) text_ += ',';
         text_ += json_string(columns_[i].key);
         text_ += ':';
-        const TableValue &v = values[i];
-        switch (columns_[i].kind) {
-            case ColumnKind::Text: text_ += json_string(v.text); break;
-            case ColumnKind::Date: text_ += json_string(iso_date(v.text)); break;
-            case ColumnKind::Amount: text_ += plain_cents(v.number); break;
-            case ColumnKind::Count: text_ += std::to_string(v.number); break;
-            case ColumnKind::Share: {
-                char number[32];
-                std::snprintf(number, sizeof number, "%.6f", v.share);
-                text_ += number;
-                break;
-            }
-        }
+        const std::string text = plain_value(columns_[i].kind, values[i]);
+        text_ += is_quoted(columns_[i].kind) ? json_string(text) : text;
     }
     text_ += '}';
     out_.write(text_);

@@ -54,6 +54,12 @@ public:
 // stored date as it stands.
 std::string iso_date(std::string_view stored);
 
+// A value as the text formats (CSV, JSON) write it: ISO dates, amounts as
+// plain decimals, counts, shares with six decimals; text as it stands.
+// Text and dates are still to be quoted by the format.
+std::string plain_value(ColumnKind kind, const TableValue &value);
+inline bool is_quoted(ColumnKind kind) { return kind == ColumnKind::Text || kind == ColumnKind::Date; }
+
 }  // namespace ledgrove
 
 #endif  // LEDGROVE_APP_OUTPUT_TABLE_H

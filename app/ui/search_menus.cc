@@ -190,19 +190,25 @@ void SearchWindow::print_summary() {
 
 // ---- Standard exports and the chart ----
 
+std::optional<SearchWindow::TableFile> SearchWindow::choose_table_file(const QString &title) {
+    const QString path = choose_file(this, FileChoice::SaveTable, title);
+    if (path.isEmpty()) return std::nullopt;
+    const std::optional<TableFormat> format = table_format_of(path.toStdString());
+    if (!format) {
+        show_message(this, to_ansi(QString::fromStdString(messages::not_a_table_file(path.toStdString()))),
+                     messages::kExportTableCaption);
+        return std::nullopt;
+    }
+    return TableFile{path.toStdString(), *format};
+}
+
 void SearchWindow::export_lines() {
     if (results_.empty()) {
         show_message(this, messages::kNothingToExport, messages::kExportTableCaption);
         return;
     }
-    const QString path = choose_file(this, FileChoice::SaveTable, tr("Export Lines"));
-    if (path.isEmpty()) return;
-    const std::optional<TableFormat> format = table_format_of(path.toStdString());
-    if (!format) {
-        show_message(this, to_ansi(QString::fromStdString(messages::not_a_table_file(path.toStdString()))),
-                     messages::kExportTableCaption);
-        return;
-    }
+    const std::optional<TableFile> file = choose_table_file(tr("Export Lines"));
+    if (!file) return;
     // The selected check lines by their places among the checks listed: the
     // same search, walked again, hands on the same checks in the same order.
     std::vector<std::size_t> picked;
@@ -220,8 +226,8 @@ void SearchWindow::export_lines() {
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const TableExport done =
-        picked.empty() ? export_search_table(set_, order_, shown_inputs_, path.toStdString(), *format)
-                       : export_search_table(set_, order_, shown_inputs_, path.toStdString(), *format, picked);
+        picked.empty() ? export_search_table(set_, order_, shown_inputs_, file->path, file->format)
+                       : export_search_table(set_, order_, shown_inputs_, file->path, file->format, picked);
     QGuiApplication::restoreOverrideCursor();
     show_message(this, to_ansi(QString::fromStdString(done.notice.text)), done.notice.caption);
     if (done.ok) view_->clearSelection();
@@ -229,15 +235,9 @@ void SearchWindow::export_lines() {
 
 void SearchWindow::export_summary() {
     if (no_summary(messages::kExportTableCaption)) return;
-    const QString path = choose_file(this, FileChoice::SaveTable, tr("Export Summary"));
-    if (path.isEmpty()) return;
-    const std::optional<TableFormat> format = table_format_of(path.toStdString());
-    if (!format) {
-        show_message(this, to_ansi(QString::fromStdString(messages::not_a_table_file(path.toStdString()))),
-                     messages::kExportTableCaption);
-        return;
-    }
-    const TableExport done = export_summary_table(*summary_view_->summary(), path.toStdString(), *format);
+    const std::optional<TableFile> file = choose_table_file(tr("Export Summary"));
+    if (!file) return;
+    const TableExport done = export_summary_table(*summary_view_->summary(), file->path, file->format);
     show_message(this, to_ansi(QString::fromStdString(done.notice.text)), done.notice.caption);
 }
 

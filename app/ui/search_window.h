@@ -35,12 +35,12 @@
 #include <QHash>
 #include <QMainWindow>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <optional>
-
+#include "app/output/table_export.h"
 #include "app/search/date_presets.h"
 #include "app/search/date_range.h"
 #include "app/search/result_list.h"
@@ -175,6 +175,12 @@ private:
     bool no_summary(std::string_view caption);  // tells when there is none
     void copy_summary();
     void print_summary();
+    struct TableFile {
+        std::string path;
+        TableFormat format;
+    };
+    // Asks for a table file; nothing when cancelled or not .csv/.xlsx/.json (told).
+    std::optional<TableFile> choose_table_file(const QString &title);
     void export_lines();
     void export_summary();
     void save_chart();
