@@ -4,6 +4,8 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QResizeEvent>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -121,17 +123,35 @@ SummaryView::SummaryView(QWidget *parent) : QWidget(parent), model_(new SummaryM
     table_and_total->setContentsMargins(0, 0, 0, 0);
     table_and_total->addWidget(table_, 1);
     table_and_total->addWidget(total_);
-    auto *split = new QSplitter(Qt::Horizontal);
-    split->addWidget(left);
-    split->addWidget(chart_);
-    split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 1);
+    split_ = new QSplitter(Qt::Horizontal);
+    split_->addWidget(left);
+    split_->addWidget(chart_);
+    split_->setStretchFactor(0, 0);  // room to spare goes to the chart
+    split_->setStretchFactor(1, 1);
+    connect(split_, &QSplitter::splitterMoved, this, [this] { split_moved_ = true; });
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(split);
+    layout->addWidget(split_);
 }
 
 SummaryView::~SummaryView() = default;
+
+void SummaryView::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    fit_table_width();
+}
+
+// The table as wide as its columns, up to three fifths of the room, so that
+// its totals show whole; the chart takes the rest.  A width the user chose
+// by moving the splitter stays.
+void SummaryView::fit_table_width() {
+    if (split_moved_) return;
+    const int room = split_->width() - split_->handleWidth();
+    const int columns = table_->horizontalHeader()->length() + table_->verticalScrollBar()->sizeHint().width() +
+                        2 * table_->frameWidth();
+    const int width = std::min(columns, room * 3 / 5);
+    split_->setSizes({width, room - width});
+}
 
 void SummaryView::show_summary(std::optional<Summary> summary) {
     summary_ = std::move(summary);
@@ -139,6 +159,7 @@ void SummaryView::show_summary(std::optional<Summary> summary) {
     if (summary_) {
         table_->sortByColumn(model_->total_column(), Qt::DescendingOrder);
         table_->resizeColumnsToContents();
+        fit_table_width();
         total_->setText(QString::fromStdString(
             messages::summary_total(summary_->rows.size(), summary_->checks, summary_->total_cents)));
     } else {

@@ -21,6 +21,7 @@
 
 class QChartView;
 class QLabel;
+class QSplitter;
 class QTableView;
 
 namespace ledgrove::ui {
@@ -71,12 +72,19 @@ public:
     QStringList header() const;
     std::vector<QStringList> rows() const;
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void fit_table_width();
+
     std::optional<Summary> summary_;
     SummaryModel *model_ = nullptr;
     QTableView *table_ = nullptr;
     QLabel *total_ = nullptr;
     QChartView *chart_ = nullptr;
+    QSplitter *split_ = nullptr;
+    bool split_moved_ = false;  // by the user: their widths stay
 };
 
 }  // namespace ledgrove::ui
