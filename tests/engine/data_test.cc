@@ -391,7 +391,9 @@ TEST(DataRecords, TheCallbackSeesEveryRecordAndItsResultCounts) {
         uint32_t number = 0;
         EXPECT_EQ(KvlDataAddRecord(data.rec(), rec.data(), &number), c.add_rc) << c.what;
         EXPECT_EQ(data->header.record_count, c.added ? 2u : 1u) << c.what;
-        if (c.added) EXPECT_EQ(record_on_disk(fs, 2)[1], '#') << c.what;  // the callback's change
+        if (c.added) {
+            EXPECT_EQ(record_on_disk(fs, 2)[1], '#') << c.what;  // the callback's change
+        }
         Bytes got(kLength);
         EXPECT_EQ(KvlDataGetRecord(data.rec(), 1, got.data()), c.get_rc) << c.what;
         EXPECT_EQ(got, record_image(kLength, "record 1")) << c.what;
@@ -467,7 +469,9 @@ TEST(DataPack, WhatStopsAPack) {
                   Result(c.rc)) << c.what;
         EXPECT_EQ(kvl_test::blocks_held(), held) << c.what;
         EXPECT_EQ(fs::exists(dir.path("new.dbf")), c.new_file) << c.what;
-        if (c.new_file) EXPECT_EQ(kvl_test::read_rows(dir.path("new.dbf"), true).size(), 1u) << c.what;
+        if (c.new_file) {
+            EXPECT_EQ(kvl_test::read_rows(dir.path("new.dbf"), true).size(), 1u) << c.what;
+        }
     }
     for (uint32_t count : {32u, 33u}) {  // at most 32 memo fields
         kvl_test::TempDir dir;

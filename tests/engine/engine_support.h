@@ -294,7 +294,9 @@ public:
         EXPECT_EQ(Result(KvlMemoGetSize(rec(), block, &first, &size)), ERR_NONE) << block;
         std::string out(size, '\0');
         uint32_t count = size;
-        if (size) EXPECT_EQ(Result(KvlMemoGet(rec(), block, 0, &count, out.data())), ERR_NONE);
+        if (size) {
+            EXPECT_EQ(Result(KvlMemoGet(rec(), block, 0, &count, out.data())), ERR_NONE);
+        }
         out.resize(count);
         return out;
     }
@@ -345,10 +347,11 @@ inline void write_rows(const std::string &path, const std::vector<Row> &rows, bo
     ASSERT_EQ(data.open(), 0u);
     for (const Row &row : rows) {
         uint32_t block = 0, number = 0;
-        if (memos && !row.memo.empty())
+        if (memos && !row.memo.empty()) {
             ASSERT_EQ(KvlMemoAdd(data.rec(), uint32_t(row.memo.size()), uint32_t(row.memo.size()),
                                  row.memo.data(), &block, 0),
                       0u);
+        }
         Bytes record = row_record(row.name, block, memos, row.tag);
         ASSERT_EQ(KvlDataAddRecord(data.rec(), record.data(), &number), 0u);
     }
@@ -372,10 +375,14 @@ inline std::vector<Row> read_rows(const std::string &path, bool memos,
             if (fields) fields->push_back(field);
             const uint32_t block = uint32_t(std::strtoul(field.c_str(), nullptr, 10));
             uint32_t first = 0, size = 0;
-            if (block) EXPECT_EQ(KvlMemoGetSize(data.rec(), block, &first, &size), 0u);
+            if (block) {
+                EXPECT_EQ(KvlMemoGetSize(data.rec(), block, &first, &size), 0u);
+            }
             row.memo.assign(size, '\0');
             uint32_t count = size;
-            if (size) EXPECT_EQ(KvlMemoGet(data.rec(), block, 0, &count, row.memo.data()), 0u);
+            if (size) {
+                EXPECT_EQ(KvlMemoGet(data.rec(), block, 0, &count, row.memo.data()), 0u);
+            }
         }
         rows.push_back(row);
     }

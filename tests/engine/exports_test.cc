@@ -262,9 +262,12 @@ TEST_F(Exports, EveryExportAnswersUnderItsThreeNamesAndRefusesWhatItMust) {
             EXPECT_EQ(Result(row->null_call(entries[i])), Result(row->null_rc)) << names[i];
         }
         EXPECT_EQ(proc_address((plain + "@" + std::to_string(e.bytes + 4)).c_str()), nullptr) << plain;
-        if (row->closed_call) EXPECT_EQ(Result(row->closed_call()), Result(row->closed_rc)) << plain << " closed";
-        if (row->read_only_call)
+        if (row->closed_call) {
+            EXPECT_EQ(Result(row->closed_call()), Result(row->closed_rc)) << plain << " closed";
+        }
+        if (row->read_only_call) {
             EXPECT_EQ(Result(row->read_only_call()), Result(row->read_only_rc)) << plain << " read-only";
+        }
     }
     EXPECT_EQ(seen.size(), 100u);
     dlclose(library);

@@ -496,7 +496,9 @@ TEST(Reindex, EmptyFilesAndEqualKeys) {
         std::vector<uint32_t> order;
         for (const auto &k : walk(ix.get())) order.push_back(k.second);
         EXPECT_EQ(order, c.order) << serial;
-        if (c.names.empty()) EXPECT_EQ(ix->header.root, 0u);
+        if (c.names.empty()) {
+            EXPECT_EQ(ix->header.root, 0u);
+        }
     }
 }
 

@@ -64,7 +64,9 @@ std::string engine_dump(const std::string &path, bool memos, uint32_t *open_rc) 
             EXPECT_EQ(KvlMemoGetSize(data.rec(), block, &first, &size), 0u) << block;
             std::vector<uint8_t> text(size);
             uint32_t count = size;
-            if (size) EXPECT_EQ(KvlMemoGet(data.rec(), block, 0, &count, text.data()), 0u);
+            if (size) {
+                EXPECT_EQ(KvlMemoGet(data.rec(), block, 0, &count, text.data()), 0u);
+            }
             line += "|" + hex(text.data(), count);
         }
         (record[0] == '*' ? deleted : live) += line + "\n";

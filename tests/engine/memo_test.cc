@@ -76,7 +76,9 @@ TEST(MemoStore, FreedRunsAreReusedWhenTheMemoFits) {
         ASSERT_EQ(KvlMemoDelete(table.rec(), freed), 0u);
         const uint32_t block = table.store(pattern(c.new_size, 3));
         EXPECT_EQ(block == freed, c.reused) << block;
-        if (!c.reused) EXPECT_GT(block, after);
+        if (!c.reused) {
+            EXPECT_GT(block, after);
+        }
         EXPECT_EQ(table.read(block), pattern(c.new_size, 3));
         EXPECT_EQ(table.read(after), pattern(10, 2));
     }
@@ -103,7 +105,9 @@ TEST(MemoRead, OffsetsCountsAndWhatIsNoMemo) {
         uint32_t count = c.count;
         EXPECT_EQ(Result(KvlMemoGet(table.rec(), block, c.offset, &count, out.data())), Result(c.rc)) << c.offset;
         EXPECT_EQ(count, c.delivered) << c.offset;
-        if (c.delivered) EXPECT_EQ(out.substr(0, count), text.substr(c.offset, c.delivered)) << c.offset;
+        if (c.delivered) {
+            EXPECT_EQ(out.substr(0, count), text.substr(c.offset, c.delivered)) << c.offset;
+        }
     }
     uint32_t first = 0, size = 0;
     EXPECT_EQ(KvlMemoGetSize(table.rec(), block, &first, &size), 0u);
@@ -119,7 +123,9 @@ TEST(MemoRead, OffsetsCountsAndWhatIsNoMemo) {
     for (const auto &c : sizes) {
         uint32_t at = 0;
         EXPECT_EQ(Result(KvlMemoAdd(table.rec(), c.reserved, c.length, "12345", &at, 0)), Result(c.rc)) << c.reserved;
-        if (c.reserved == 100) EXPECT_EQ(table.read(at), "12345" + std::string(95, '\0'));
+        if (c.reserved == 100) {
+            EXPECT_EQ(table.read(at), "12345" + std::string(95, '\0'));
+        }
     }
 }
 

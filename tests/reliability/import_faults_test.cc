@@ -167,7 +167,9 @@ TEST(ImportFaults, ACrashLeavesTheRegisterBeforeOrAfterTheImport) {
         },
         // A reported success was committed and synced before any crash.
         [](const ImportReport &report, std::size_t count, const std::string &label) {
-            if (report.ok()) EXPECT_EQ(count, kBefore + kImported) << label;
+            if (report.ok()) {
+                EXPECT_EQ(count, kBefore + kImported) << label;
+            }
         });
 }
 
