@@ -54,6 +54,7 @@
 #include "app/search/result_lines.h"
 #include "app/search/result_list.h"
 #include "app/search/search.h"
+#include "app/store/amount_text.h"
 #include "app/store/engine_settings.h"
 #include "app/store/record_id.h"
 
@@ -298,11 +299,12 @@ public:
                 copy_column(query.get(), 6, record.AMOUNT);
                 copy_column(query.get(), 7, record.ID);
                 builder.add(record);
+                outcome.total_cents += stored_cents(field_text(record.AMOUNT));
             }
             if (rc != SQLITE_DONE) fail(std::string("SQLite: ") + sqlite3_errmsg(db_));
             builder.close();
             outcome.line_count = builder.line_count();
-            outcome.total = builder.total();
+            outcome.total = double(outcome.total_cents) / 100.0;
         });
     }
 
@@ -405,7 +407,7 @@ private:
 
 void check_same(const SearchCase &c, const ResultList &a, const SearchResult &oa,
                 const ResultList &b, const SearchResult &ob) {
-    if (a.size() != b.size() || oa.line_count != ob.line_count || oa.total != ob.total)
+    if (a.size() != b.size() || oa.line_count != ob.line_count || oa.total_cents != ob.total_cents)
         fail(std::string(c.name) + ": Ledgrove lists " + std::to_string(a.size()) +
              " lines, SQLite " + std::to_string(b.size()));
     for (std::size_t i = 0; i < a.size(); ++i)
