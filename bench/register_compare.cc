@@ -155,13 +155,13 @@ std::vector<SearchCase> search_cases() {
         "SELECT " + columns + " FROM checks WHERE chkdate >= ?1 AND chkdate <= ?2"
         " ORDER BY chkid, id");
 
-    SearchInputs fuel = date;
-    fuel.subtotals = false;
-    fuel.dates_by_month = false;
-    fuel.description = "FUEL";
-    add("Description \"FUEL\", one year", SortOrder::Description, fuel,
+    SearchInputs supplies = date;
+    supplies.subtotals = false;
+    supplies.dates_by_month = false;
+    supplies.description = "SUPPLIES";
+    add("Description \"SUPPLIES\", one year", SortOrder::Description, supplies,
         "SELECT " + columns + " FROM checks WHERE chkdate >= ?1 AND chkdate <= ?2"
-        " AND instr(\"desc\", 'FUEL') > 0 ORDER BY \"desc\", id");
+        " AND instr(\"desc\", 'SUPPLIES') > 0 ORDER BY \"desc\", id");
 
     SearchInputs large = whole;
     large.amount_operator = '>';
@@ -282,6 +282,7 @@ public:
         return timed([&] {
             list.clear();
             list.reserve(kDialogReservedLines, kDialogReservedBytes);
+            outcome = SearchResult{};
             ResultBuilder builder(list, {c.order, c.inputs.subtotals,
                                          c.order == SortOrder::Date && c.inputs.dates_by_month});
             Statement query(db_, c.sql.c_str());
@@ -408,8 +409,10 @@ private:
 void check_same(const SearchCase &c, const ResultList &a, const SearchResult &oa,
                 const ResultList &b, const SearchResult &ob) {
     if (a.size() != b.size() || oa.line_count != ob.line_count || oa.total_cents != ob.total_cents)
-        fail(std::string(c.name) + ": Ledgrove lists " + std::to_string(a.size()) +
-             " lines, SQLite " + std::to_string(b.size()));
+        fail(std::string(c.name) + ": Ledgrove lists " + std::to_string(a.size()) + " lines, " +
+             std::to_string(oa.line_count) + " checks, " + std::to_string(oa.total_cents) +
+             " cents; SQLite " + std::to_string(b.size()) + ", " + std::to_string(ob.line_count) + ", " +
+             std::to_string(ob.total_cents));
     for (std::size_t i = 0; i < a.size(); ++i)
         if (a.line(i) != b.line(i))
             fail(std::string(c.name) + ": line " + std::to_string(i + 1) + " differs:\n  " +
