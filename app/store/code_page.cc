@@ -91,25 +91,8 @@ void append_utf8(std::string &out, char32_t c) {
     }
 }
 
-constexpr std::array<char, 256> make_upper_table() {
-    std::array<char, 256> table{};
-    for (int b = 0; b < 256; ++b) {
-        int upper = b;
-        if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7)) upper = b - 0x20;
-        // The three letters of 0x80-0x9F that have capitals there, and y
-        // with diaeresis, whose capital is there too.
-        if (b == 0x9A || b == 0x9C || b == 0x9E) upper = b - 0x10;
-        if (b == 0xFF) upper = 0x9F;
-        table[static_cast<std::size_t>(b)] = static_cast<char>(upper);
-    }
-    return table;
-}
-
-constexpr std::array<char, 256> kUpperCase = make_upper_table();
 
 }  // namespace
-
-char register_upper(char c) { return kUpperCase[static_cast<unsigned char>(c)]; }
 
 std::string register_upper(std::string_view cp1252) {
     std::string out(cp1252);

@@ -13,6 +13,7 @@
 #ifndef LEDGROVE_APP_STORE_CODE_PAGE_H
 #define LEDGROVE_APP_STORE_CODE_PAGE_H
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -41,7 +42,28 @@ std::string from_register_text(std::string_view cp1252);
 // small letters (\xE9 -> \xC9), \x9A \x9C \x9E and \xFF.  Letters without a
 // capital in 1252 (\xDF, \xB5) and everything else stay as they are, so the
 // length never changes.
-char register_upper(char c);
+namespace code_page_detail {
+constexpr std::array<char, 256> make_upper_table() {
+    std::array<char, 256> table{};
+    for (int b = 0; b < 256; ++b) {
+        int upper = b;
+        if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7)) upper = b - 0x20;
+        // The three letters of 0x80-0x9F that have capitals there, and y
+        // with diaeresis, whose capital is there too.
+        if (b == 0x9A || b == 0x9C || b == 0x9E) upper = b - 0x10;
+        if (b == 0xFF) upper = 0x9F;
+        table[static_cast<std::size_t>(b)] = static_cast<char>(upper);
+    }
+    return table;
+}
+
+inline constexpr std::array<char, 256> kUpperCase = make_upper_table();
+}  // namespace code_page_detail
+
+// Inline: the searches fold every byte of the fields they look in.
+inline char register_upper(char c) {
+    return code_page_detail::kUpperCase[static_cast<unsigned char>(c)];
+}
 std::string register_upper(std::string_view cp1252);
 
 }  // namespace ledgrove
