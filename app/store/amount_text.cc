@@ -130,6 +130,24 @@ std::string stored_amount_of_cents(std::int64_t cents) {
 }
 
 std::int64_t stored_cents(std::string_view stored) {
+    // The stored form (blanks, a minus, up to 13 digits, a point and two
+    // decimals) is read as whole cents directly: a search sums every
+    // check's.  Any other text by its value, rounded; both agree where both
+    // apply, since the value's error is far below half a cent there.
+    std::size_t i = 0;
+    while (i < stored.size() && stored[i] == ' ') ++i;
+    const bool negative = i < stored.size() && stored[i] == '-';
+    if (negative) ++i;
+    const auto digit = [&](std::size_t at) { return stored[at] >= '0' && stored[at] <= '9'; };
+    std::int64_t cents = 0;
+    const std::size_t start = i;
+    for (; i < stored.size() && digit(i); ++i) cents = cents * 10 + (stored[i] - '0');
+    const std::size_t digits = i - start;
+    if (digits > 0 && digits <= 13 && i + 3 == stored.size() && stored[i] == '.' && digit(i + 1) &&
+        digit(i + 2)) {
+        cents = cents * 100 + (stored[i + 1] - '0') * 10 + (stored[i + 2] - '0');
+        return negative ? -cents : cents;
+    }
     return std::llround(parse_number(stored) * 100.0);
 }
 

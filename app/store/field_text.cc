@@ -37,6 +37,33 @@ bool is_zero_text(std::string_view digits) {
     return std::all_of(digits.begin(), digits.end(), [](char c) { return c == '0' || c == '.'; });
 }
 
+// `value` with exactly two decimals into `buffer`, as to_chars(fixed, 2)
+// writes it ("-0.50", "1234.00").  Most values are cent amounts or sums of
+// them: when value * 100 lies within a millionth of a whole number n and
+// |value| < 10^12, the exact value is within 0.008 of n cents (the product's
+// rounding error), far from a tie, so its correct rounding is n and the
+// digits come from n directly; any other value goes through to_chars.
+char *fixed_two_decimals(double value, char *buffer, char *buffer_end) {
+    const double hundredfold = value * 100.0;
+    const double whole = std::nearbyint(hundredfold);
+    if (std::fabs(value) < 1e12 && std::fabs(hundredfold - whole) <= 1e-6) {
+        std::uint64_t cents = static_cast<std::uint64_t>(std::fabs(whole));
+        char digits[24];
+        char *d = digits + sizeof digits;
+        for (int i = 0; i < 3 || cents != 0; ++i) {  // at least "0.00"
+            if (i == 2) *--d = '.';
+            *--d = static_cast<char>('0' + cents % 10);
+            cents /= 10;
+        }
+        char *at = buffer;
+        if (std::signbit(value)) *at++ = '-';
+        const std::size_t length = static_cast<std::size_t>(digits + sizeof digits - d);
+        std::memcpy(at, d, length);
+        return at + length;
+    }
+    return std::to_chars(buffer, buffer_end, value, std::chars_format::fixed, 2).ptr;
+}
+
 }  // namespace
 
 std::string strip_spaces(std::string_view text) { return without(text, ' '); }
@@ -90,10 +117,8 @@ std::string zero_pad_two_digits(std::string text) {
 }
 
 std::string format_amount(double value) {
-    char buffer[std::numeric_limits<double>::max_exponent10 + 32];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                   std::chars_format::fixed, 2);
-    if (ec != std::errc()) return ".00";  // cannot happen: the buffer holds any double
+    char buffer[std::numeric_limits<double>::max_exponent10 + 32];  // holds any double
+    char *end = fixed_two_decimals(value, buffer, buffer + sizeof buffer);
     std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
     if (!std::isfinite(value)) return std::string(text);
     bool negative = text.front() == '-';
@@ -221,21 +246,18 @@ std::optional<std::string> stored_amount(double value) {
     if (std::fabs(value) < 1e12) {
         // format_amount's text right-justified in zeros, the sign first: what
         // zero_fill_signed makes of it, without the intermediate strings.
-        char buffer[32];
-        auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                       std::chars_format::fixed, 2);
-        if (ec == std::errc()) {
-            std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
-            bool negative = text.front() == '-';
-            if (negative) text.remove_prefix(1);
-            if (text.starts_with("0.")) text.remove_prefix(1);
-            negative = negative && !is_zero_text(text);
-            if (text.size() + (negative ? 1 : 0) > kAmountWidth) return std::nullopt;
-            std::string out(kAmountWidth, '0');
-            text.copy(out.data() + kAmountWidth - text.size(), text.size());
-            if (negative) out[0] = '-';
-            return out;
-        }
+        char buffer[32];  // below 10^12: at most 16 characters
+        char *end = fixed_two_decimals(value, buffer, buffer + sizeof buffer);
+        std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
+        bool negative = text.front() == '-';
+        if (negative) text.remove_prefix(1);
+        if (text.starts_with("0.")) text.remove_prefix(1);
+        negative = negative && !is_zero_text(text);
+        if (text.size() + (negative ? 1 : 0) > kAmountWidth) return std::nullopt;
+        std::string out(kAmountWidth, '0');
+        text.copy(out.data() + kAmountWidth - text.size(), text.size());
+        if (negative) out[0] = '-';
+        return out;
     }
     std::string text = format_amount(value);
     if (text.size() > kAmountWidth) return std::nullopt;
@@ -251,10 +273,8 @@ namespace {
 // general way must answer.
 bool display_amount_directly(double value, std::string &shown) {
     if (!std::isfinite(value) || std::fabs(value) >= 1e12) return false;
-    char buffer[32];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                   std::chars_format::fixed, 2);
-    if (ec != std::errc()) return false;
+    char buffer[32];  // below 10^12: at most 16 characters
+    char *end = fixed_two_decimals(value, buffer, buffer + sizeof buffer);
     std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
     bool negative = text.front() == '-';
     if (negative) text.remove_prefix(1);

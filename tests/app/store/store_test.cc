@@ -51,15 +51,29 @@ TEST(FieldText, AmountAndDateForms) {
 // they must equal their definitions from the text operations, for any value.
 TEST(FieldText, AmountFormsEqualTheirDefinitions) {
     std::vector<double> values = {0.0, -0.0, 0.005, -0.005, 999.995, 1e9, -1e9, 99999999999.99,
-                                  -100000000000.0, 1e12, 1e15, 5e-324, DBL_MAX};
+                                  -100000000000.0, 1e12, 1e15, 5e-324, DBL_MAX, 0.125, -2.675, 1.005,
+                                  -1e-9, 0.0049999999, 999999999999.99, 1e12 - 0.005, 0.1 + 0.2};
     std::mt19937_64 random(3);
     for (int i = 0; i < 20000; ++i) {
         const double value = std::fmod(double(random() % 100000000000000ull) / 100.0,
                                        std::pow(10.0, double(1 + random() % 13)));
         values.push_back(random() % 2 ? -value : value);
     }
+    // The amount with two decimals as to_chars writes it, "0." shortened to
+    // "." and no minus before zero.
+    const auto defined = [](double value) {
+        char buffer[400];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2).ptr;
+        std::string text(buffer, end);
+        const bool negative = text[0] == '-';
+        if (negative) text.erase(0, 1);
+        if (text.starts_with("0.")) text.erase(0, 1);
+        const bool zero = text.find_first_not_of("0.") == std::string::npos;
+        return (negative && !zero ? "-" : "") + text;
+    };
     for (double value : values) {
         const std::string text = format_amount(value);
+        ASSERT_EQ(text, defined(value)) << value;
         const std::string shown = right_justify(group_thousands(pad_right(text, 15)), 15);
         ASSERT_EQ(display_amount(value), shown.size() > 15 ? right_justify(text, 15) : shown) << value;
         ASSERT_EQ(stored_amount(value).value_or("-"),
@@ -91,6 +105,8 @@ TEST(FieldText, NumbersReadBackExactly) {
         const ParsedNumber got = scan_number(head + digits + " 1");
         ASSERT_TRUE(got.has_number && got.used == head.size() + digits.size()) << head + digits;
         ASSERT_EQ(got.value, head.find('-') != std::string::npos ? -expected : expected) << head + digits;
+        // Whole cents, read directly from the stored form, by value otherwise.
+        ASSERT_EQ(stored_cents(head + digits), std::llround(got.value * 100.0)) << head + digits;
     }
     for (const char *none : {"", "  ", "-", ".", "abc", "inf"}) EXPECT_FALSE(scan_number(none).has_number);
 }
