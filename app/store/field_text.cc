@@ -160,11 +160,18 @@ ParsedNumber scan_number(std::string_view text) {
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     const std::size_t start = i;
-    std::size_t digits = 0;
+    // One pass gathers the digits as a whole number (exact while there are
+    // at most 15 of them) and counts the decimals.
+    std::uint64_t mantissa = 0;
+    std::size_t digits = 0, decimals = 0;
     bool nonzero_integer = false;
-    for (; i < text.size() && is_digit(text[i]); ++i, ++digits) nonzero_integer |= text[i] != '0';
+    for (; i < text.size() && is_digit(text[i]); ++i, ++digits) {
+        nonzero_integer |= text[i] != '0';
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    }
     if (i < text.size() && text[i] == '.')
-        for (++i; i < text.size() && is_digit(text[i]); ++i) ++digits;
+        for (++i; i < text.size() && is_digit(text[i]); ++i, ++digits, ++decimals)
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
     if (digits == 0) return {0.0, false, 0};
 
     if (digits <= 15) {
@@ -172,17 +179,6 @@ ParsedNumber scan_number(std::string_view text) {
         // so one division rounds correctly, as from_chars does.
         static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-        std::uint64_t mantissa = 0;
-        std::size_t decimals = 0;
-        bool after_point = false;
-        for (std::size_t k = start; k < i; ++k) {
-            if (text[k] == '.') {
-                after_point = true;
-                continue;
-            }
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[k] - '0');
-            if (after_point) ++decimals;
-        }
         const double value = static_cast<double>(mantissa) / kPowersOfTen[decimals];
         return {negative ? -value : value, true, i};
     }
