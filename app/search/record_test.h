@@ -67,12 +67,25 @@ struct RecordTest {
           max_cents(cents_of(in.amount_max)) {
         // Cents over a hundred round exactly as the stored amount's text
         // parses, so "=" finds the amounts typed.
-        if (amount_active) wanted = static_cast<double>(cents_of(in.amount)) / 100.0;
+        if (amount_active) {
+            wanted_cents = cents_of(in.amount);
+            wanted = static_cast<double>(wanted_cents) / 100.0;
+        }
     }
 
     bool amount_passes(const CheckRecord &record) const {
         if (!amount_active) return true;
-        const double value = parse_number(field_text(record.AMOUNT));
+        const std::string_view text = field_text(record.AMOUNT);
+        std::int64_t cents = 0;
+        if (stored_form_cents(text, cents)) {  // the same answer, without a double
+            switch (op) {
+                case '=': return cents == wanted_cents;
+                case '>': return cents > wanted_cents;
+                case '<': return cents < wanted_cents;
+                default: return false;
+            }
+        }
+        const double value = parse_number(text);
         switch (op) {
             case '=': return value == wanted;
             case '>': return value > wanted;
@@ -131,7 +144,8 @@ struct RecordTest {
     MatchText name, description, check_id, po_number, vendor_id, any;
     bool amount_active;
     char op;
-    double wanted = 0.0;
+    std::int64_t wanted_cents = 0;
+    double wanted = 0.0;  // wanted_cents / 100, for amounts not in the stored form
     bool has_min, has_max;
     std::int64_t min_cents, max_cents;
 };

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/store/amount_text.h"
 #include "app/store/field_text.h"
 
 namespace ledgrove {
@@ -118,13 +119,13 @@ static_assert(sizeof(CheckRecord::CHKID) + sizeof(CheckRecord::VENDORID) +
 
 std::string record_line(const CheckRecord &record) {
     std::string line;
-    build_record_line(record, parse_number(field_text(record.AMOUNT)), false, line);
+    build_record_line(record, stored_value(field_text(record.AMOUNT)), false, line);
     return line;
 }
 
 std::string padded_record_line(const CheckRecord &record) {
     std::string line;
-    build_record_line(record, parse_number(field_text(record.AMOUNT)), true, line);
+    build_record_line(record, stored_value(field_text(record.AMOUNT)), true, line);
     return line;
 }
 
@@ -139,7 +140,7 @@ GroupKey group_key(const CheckRecord &record, SortOrder order, bool dates_by_mon
         key.text = dates_by_month ? display_month(text) : display_date(text);
     } else {
         key.text = std::string(text);
-        if (order == SortOrder::Amount) key.value = parse_number(text);
+        if (order == SortOrder::Amount) key.value = stored_value(text);
     }
     return key;
 }
@@ -166,7 +167,7 @@ std::string subtotal_line(SortOrder order, bool dates_by_month, const GroupKey *
 std::string total_text(double total) { return group_thousands(format_amount(total)); }
 
 void ResultBuilder::add(const CheckRecord &record) {
-    const double amount = parse_number(field_text(record.AMOUNT));
+    const double amount = stored_value(field_text(record.AMOUNT));
     total_ += amount;
     ++line_count_;
     if (options_.subtotals) {

@@ -414,13 +414,16 @@ done:
 
 // ---- the date scan ------------------------------------------------------------
 
-// One match: its sort key's first eight weights (big-endian), its record
-// number and where its record and its full weights are kept.
+// One match: its sort key's first 16 weights as two big-endian numbers (all
+// of an amount or date key, most of a name, so that most comparisons never
+// reach the rest of the key), its record number, and where its record and
+// its full weights are kept.
 struct SortEntry {
-    std::uint64_t head;
+    std::uint64_t head[2];
     std::uint32_t record_number;
     std::uint32_t index;
 };
+constexpr std::size_t kHeadBytes = sizeof SortEntry::head;
 
 class DateScan {
 public:
@@ -502,10 +505,11 @@ private:
             else
                 out = std::copy(bytes + offset, bytes + offset + length, out);
         }
-        std::uint64_t head = 0;
+        SortEntry entry{{0, 0}, record_number, index};
         const std::uint8_t *w = weights_.data() + at;
-        for (std::size_t i = 0; i < 8; ++i) head = head << 8 | (i < width ? w[i] : 0);
-        entries_.push_back({head, record_number, index});
+        for (std::size_t i = 0; i < kHeadBytes; ++i)
+            entry.head[i / 8] = entry.head[i / 8] << 8 | (i < width ? w[i] : 0);
+        entries_.push_back(entry);
         return true;
     }
 
@@ -515,10 +519,12 @@ private:
         const std::size_t width = layout_.key_length;
         const std::uint8_t *weights = weights_.data();
         std::sort(entries_.begin(), entries_.end(), [&](const SortEntry &a, const SortEntry &b) {
-            if (a.head != b.head) return a.head < b.head;
-            if (width > 8) {
-                const int c = std::memcmp(weights + std::size_t(a.index) * width + 8,
-                                          weights + std::size_t(b.index) * width + 8, width - 8);
+            if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
+            if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
+            if (width > kHeadBytes) {
+                const int c = std::memcmp(weights + std::size_t(a.index) * width + kHeadBytes,
+                                          weights + std::size_t(b.index) * width + kHeadBytes,
+                                          width - kHeadBytes);
                 if (c != 0) return c < 0;
             }
             return a.record_number < b.record_number;

@@ -129,25 +129,36 @@ std::string stored_amount_of_cents(std::int64_t cents) {
     return stored ? *stored : std::string();
 }
 
-std::int64_t stored_cents(std::string_view stored) {
-    // The stored form (blanks, a minus, up to 13 digits, a point and two
-    // decimals) is read as whole cents directly: a search sums every
-    // check's.  Any other text by its value, rounded; both agree where both
-    // apply, since the value's error is far below half a cent there.
+bool stored_form_cents(std::string_view stored, std::int64_t &cents) {
     std::size_t i = 0;
     while (i < stored.size() && stored[i] == ' ') ++i;
     const bool negative = i < stored.size() && stored[i] == '-';
     if (negative) ++i;
     const auto digit = [&](std::size_t at) { return stored[at] >= '0' && stored[at] <= '9'; };
-    std::int64_t cents = 0;
+    std::int64_t whole = 0;
     const std::size_t start = i;
-    for (; i < stored.size() && digit(i); ++i) cents = cents * 10 + (stored[i] - '0');
+    for (; i < stored.size() && digit(i); ++i) whole = whole * 10 + (stored[i] - '0');
     const std::size_t digits = i - start;
-    if (digits > 0 && digits <= 13 && i + 3 == stored.size() && stored[i] == '.' && digit(i + 1) &&
-        digit(i + 2)) {
-        cents = cents * 100 + (stored[i + 1] - '0') * 10 + (stored[i + 2] - '0');
-        return negative ? -cents : cents;
-    }
+    if (digits == 0 || digits > 13 || i + 3 != stored.size() || stored[i] != '.' || !digit(i + 1) ||
+        !digit(i + 2))
+        return false;
+    whole = whole * 100 + (stored[i + 1] - '0') * 10 + (stored[i + 2] - '0');
+    cents = negative ? -whole : whole;
+    return true;
+}
+
+double stored_value(std::string_view stored) {
+    std::int64_t cents = 0;
+    // Zero by the long way, which keeps the sign of "-0.00".
+    if (stored_form_cents(stored, cents) && cents != 0) return static_cast<double>(cents) / 100.0;
+    return parse_number(stored);
+}
+
+std::int64_t stored_cents(std::string_view stored) {
+    // The stored form directly: a search sums every check's.  Both ways
+    // agree there, since the value's error is far below half a cent.
+    std::int64_t cents = 0;
+    if (stored_form_cents(stored, cents)) return cents;
     return std::llround(parse_number(stored) * 100.0);
 }
 

@@ -48,6 +48,16 @@ std::string stored_amount_of_cents(std::int64_t cents);
 // doubles over a million checks is not.
 std::int64_t stored_cents(std::string_view stored);
 
+// The cents of an amount in the stored form (blanks, a minus, up to 13
+// digits, a point and two decimals), read directly; false for any other
+// text.  For such a text, parse_number gives exactly cents / 100.0, so
+// comparing cents compares the values.
+bool stored_form_cents(std::string_view stored, std::int64_t &cents);
+
+// parse_number of a stored amount, the same double, read faster in the
+// stored form: every listed check's amount is read so.
+double stored_value(std::string_view stored);
+
 // A number of cents as a plain decimal with a point and two decimals, '-'
 // first: -123456 -> "-1234.56", 5 -> "0.05".  What data files and spreadsheets
 // read as a number.

@@ -107,6 +107,8 @@ TEST(FieldText, NumbersReadBackExactly) {
         ASSERT_EQ(got.value, head.find('-') != std::string::npos ? -expected : expected) << head + digits;
         // Whole cents, read directly from the stored form, by value otherwise.
         ASSERT_EQ(stored_cents(head + digits), std::llround(got.value * 100.0)) << head + digits;
+        const double value = stored_value(head + digits);
+        ASSERT_TRUE(value == got.value && std::signbit(value) == std::signbit(got.value)) << head + digits;
     }
     for (const char *none : {"", "  ", "-", ".", "abc", "inf"}) EXPECT_FALSE(scan_number(none).has_number);
 }
