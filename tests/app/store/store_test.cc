@@ -111,6 +111,7 @@ TEST(FieldText, NumbersReadBackExactly) {
         ASSERT_TRUE(value == got.value && std::signbit(value) == std::signbit(got.value)) << head + digits;
     }
     for (const char *none : {"", "  ", "-", ".", "abc", "inf"}) EXPECT_FALSE(scan_number(none).has_number);
+    EXPECT_TRUE(std::signbit(stored_value("-000000000000.00")));
 }
 
 TEST(AmountText, ReadsPublishedAmountsInCents) {
