@@ -70,6 +70,7 @@ public:
         }
     }
     bool wants_more() const override { return next_ < picked_.size(); }
+    std::size_t at_most() const override { return picked_.empty() ? 0 : picked_.back() + 1; }
 
 private:
     RecordSink &to_;

@@ -4,6 +4,8 @@
 #ifndef LEDGROVE_APP_SEARCH_RECORD_SINK_H
 #define LEDGROVE_APP_SEARCH_RECORD_SINK_H
 
+#include <cstddef>
+
 #include "app/store/check_record.h"
 
 namespace ledgrove {
@@ -20,6 +22,13 @@ public:
     // page of it).  The search's count and total then cover only the checks
     // handed on so far.
     virtual bool wants_more() const { return true; }
+
+    // The most checks the sink takes before wants_more turns false, or
+    // kAll.  A search for a sink that takes only its first checks (one
+    // page) is walked so that it stops once it has them, rather than by a
+    // plan that reads the whole range before it lists the first check.
+    static constexpr std::size_t kAll = static_cast<std::size_t>(-1);
+    virtual std::size_t at_most() const { return kAll; }
 };
 
 }  // namespace ledgrove

@@ -651,6 +651,17 @@ void choose_and_run(Run &run, SearchPlan plan) {
         return;
     }
     constexpr double kNoLimit = std::numeric_limits<double>::infinity();
+    // A sink that takes only its first checks: the keys, where they answer
+    // a test of the order's own field (the walk reads no record they turn
+    // down, and lists from its first small batch), else the order walk,
+    // which stops at the last check wanted.
+    if (plan == SearchPlan::Auto && run.sink.at_most() != RecordSink::kAll) {
+        if (layout.usable && run.test.tests_field(index_info(which).leading_field))
+            list_hits(run, walk_keys(run, layout, kNoLimit));
+        else
+            order_walk(run);
+        return;
+    }
     // In the Date order the date scan's records are the key range's, and
     // already in order.
     if (plan == SearchPlan::KeyRange || run.date_order) {

@@ -42,6 +42,7 @@ public:
 
     // One check past the page, to learn whether its last group closes.
     bool wants_more() const override { return seen_ <= end_; }
+    std::size_t at_most() const override { return end_ + 1; }
 
     void append(std::string_view line) override { written_.emplace_back(line); }
 
