@@ -56,6 +56,12 @@
 // file, whichever is less).  Where the key count is not known before the
 // walk (an amount range) the key walk is tried and given up once it has
 // cost what the date scan would.
+//
+// A sink that takes only its first checks (RecordSink::at_most: one page of
+// the web site) is never given the date scan, which reads the whole range
+// before it lists the first check: the key range where the key answers a
+// test of the order's field, else the order walk, which stops at the last
+// check wanted.
 #ifndef LEDGROVE_APP_SEARCH_SEARCH_PLAN_H
 #define LEDGROVE_APP_SEARCH_SEARCH_PLAN_H
 
