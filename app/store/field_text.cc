@@ -64,6 +64,22 @@ char *fixed_two_decimals(double value, char *buffer, char *buffer_end) {
     return std::to_chars(buffer, buffer_end, value, std::chars_format::fixed, 2).ptr;
 }
 
+// A finite amount as format_amount writes it, in two pieces: the digits
+// without the sign (".50", not "0.50"), in `buffer`, and whether a minus
+// goes before them (never before zero).
+struct AmountDigits {
+    std::string_view digits;
+    bool negative;
+};
+AmountDigits amount_digits(double value, char *buffer, char *buffer_end) {
+    const char *end = fixed_two_decimals(value, buffer, buffer_end);
+    std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
+    const bool minus = text.front() == '-';
+    if (minus) text.remove_prefix(1);
+    if (text.starts_with("0.")) text.remove_prefix(1);
+    return {text, minus && !is_zero_text(text)};
+}
+
 }  // namespace
 
 std::string strip_spaces(std::string_view text) { return without(text, ' '); }
@@ -118,16 +134,10 @@ std::string zero_pad_two_digits(std::string text) {
 
 std::string format_amount(double value) {
     char buffer[std::numeric_limits<double>::max_exponent10 + 32];  // holds any double
-    char *end = fixed_two_decimals(value, buffer, buffer + sizeof buffer);
-    std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
-    if (!std::isfinite(value)) return std::string(text);
-    bool negative = text.front() == '-';
-    if (negative) text.remove_prefix(1);
-    if (text.starts_with("0.")) text.remove_prefix(1);  // ".50", not "0.50"
-    std::string out;
-    if (negative && !is_zero_text(text)) out += '-';
-    out += text;
-    return out;
+    if (!std::isfinite(value))
+        return std::string(buffer, fixed_two_decimals(value, buffer, buffer + sizeof buffer));
+    const AmountDigits amount = amount_digits(value, buffer, buffer + sizeof buffer);
+    return (amount.negative ? "-" : "") + std::string(amount.digits);
 }
 
 std::string group_thousands(std::string_view text) {
@@ -243,12 +253,7 @@ std::optional<std::string> stored_amount(double value) {
         // format_amount's text right-justified in zeros, the sign first: what
         // zero_fill_signed makes of it, without the intermediate strings.
         char buffer[32];  // below 10^12: at most 16 characters
-        char *end = fixed_two_decimals(value, buffer, buffer + sizeof buffer);
-        std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
-        bool negative = text.front() == '-';
-        if (negative) text.remove_prefix(1);
-        if (text.starts_with("0.")) text.remove_prefix(1);
-        negative = negative && !is_zero_text(text);
+        const auto [text, negative] = amount_digits(value, buffer, buffer + sizeof buffer);
         if (text.size() + (negative ? 1 : 0) > kAmountWidth) return std::nullopt;
         std::string out(kAmountWidth, '0');
         text.copy(out.data() + kAmountWidth - text.size(), text.size());
@@ -270,12 +275,7 @@ namespace {
 bool display_amount_directly(double value, std::string &shown) {
     if (!std::isfinite(value) || std::fabs(value) >= 1e12) return false;
     char buffer[32];  // below 10^12: at most 16 characters
-    char *end = fixed_two_decimals(value, buffer, buffer + sizeof buffer);
-    std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
-    bool negative = text.front() == '-';
-    if (negative) text.remove_prefix(1);
-    if (text.starts_with("0.")) text.remove_prefix(1);
-    negative = negative && !is_zero_text(text);
+    const auto [text, negative] = amount_digits(value, buffer, buffer + sizeof buffer);
     const std::size_t formatted = text.size() + (negative ? 1 : 0);
     if (formatted >= kAmountWidth) return false;
     const std::size_t point = text.find('.');
