@@ -168,7 +168,9 @@ protected:
                 const SearchResult result = search_checks(set, order, in, first, plan);
                 ASSERT_EQ(first.ids, reference.ids) << "round " << round;
                 // Chosen freely, it never reads the whole range before the first check.
-                if (plan == SearchPlan::Auto) ASSERT_NE(result.plan, SearchPlan::DateScan) << "round " << round;
+                if (plan == SearchPlan::Auto) {
+                    ASSERT_NE(result.plan, SearchPlan::DateScan) << "round " << round;
+                }
             }
         }
     }
