@@ -42,7 +42,7 @@
 // an order walk.
 //
 // Auto chooses by an estimate of each plan's cost, in microseconds of this
-// machine's CPU time (the constants in search_plan.cc): a node read and a
+// machine's CPU time (the constants in plan_run.h): a node read and a
 // random record read cost a system call each (1.0 and 1.2), a large read
 // 0.5 ns a byte, a key step 0.05, the tests of a record 0.03.  The Date
 // order takes the key range (its keys are the date range; a scan would add
@@ -56,6 +56,10 @@
 // file, whichever is less).  Where the key count is not known before the
 // walk (an amount range) the key walk is tried and given up once it has
 // cost what the date scan would.
+//
+// The files: plan_run.h (what the plans share, the costs) and plan_run.cc
+// (the order walk), key_range.cc, date_scan.cc, record_reader.h (the large
+// reads), and search_plan.cc (the estimate and the choice).
 //
 // A sink that takes only its first checks (RecordSink::at_most: one page of
 // the web site) is never given the date scan, which reads the whole range
