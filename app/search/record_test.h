@@ -7,6 +7,7 @@
 #define LEDGROVE_APP_SEARCH_RECORD_TEST_H
 
 #include <algorithm>
+#include <compare>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -76,20 +77,16 @@ struct RecordTest {
     bool amount_passes(const CheckRecord &record) const {
         if (!amount_active) return true;
         const std::string_view text = field_text(record.AMOUNT);
+        // An amount in the stored form compares as whole cents: the same
+        // answer as its value, without reading a double.
         std::int64_t cents = 0;
-        if (stored_form_cents(text, cents)) {  // the same answer, without a double
-            switch (op) {
-                case '=': return cents == wanted_cents;
-                case '>': return cents > wanted_cents;
-                case '<': return cents < wanted_cents;
-                default: return false;
-            }
-        }
-        const double value = parse_number(text);
+        const std::partial_ordering order = stored_form_cents(text, cents)
+                                                ? cents <=> wanted_cents
+                                                : parse_number(text) <=> wanted;
         switch (op) {
-            case '=': return value == wanted;
-            case '>': return value > wanted;
-            case '<': return value < wanted;
+            case '=': return order == 0;
+            case '>': return order > 0;
+            case '<': return order < 0;
             default: return false;
         }
     }
