@@ -96,6 +96,9 @@ QString title_of(const Summary &summary, bool top) {
     return title;
 }
 
+// The most periods whose labels stand side by side under their bars.
+constexpr qsizetype kLevelLabels = 6;
+
 }  // namespace
 
 std::unique_ptr<QChart> summary_chart(const Summary &summary) {
@@ -124,8 +127,10 @@ std::unique_ptr<QChart> summary_chart(const Summary &summary) {
 
     auto *groups = new QBarCategoryAxis;
     groups->append(categories);
-    // Many months stand their labels on end; cut short they would say nothing.
-    if (over_time && categories.size() > 12) groups->setLabelsAngle(-90);
+    // More than a few months stand their labels on end: side by side, a
+    // year's "2023-08" labels run into each other in the window's chart,
+    // and cut short they would say nothing.
+    if (over_time && categories.size() > kLevelLabels) groups->setLabelsAngle(-90);
     groups->setTruncateLabels(false);
     auto *values = new QValueAxis;
     values->setTitleText(QString::fromUtf8(unit.name));

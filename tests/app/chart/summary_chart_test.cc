@@ -26,11 +26,16 @@ SummaryRow row(const std::string &label, std::int64_t cents) {
     return r;
 }
 
+QBarCategoryAxis *groups_of(QChart &chart) {
+    QBarCategoryAxis *groups = nullptr;
+    for (QAbstractAxis *axis : chart.axes()) groups = groups ? groups : qobject_cast<QBarCategoryAxis *>(axis);
+    return groups;
+}
+
 // The bars from the bottom (or left) up, as "label=dollars".
 QStringList bars(QChart &chart) {
     auto *series = qobject_cast<QAbstractBarSeries *>(chart.series().value(0));
-    QBarCategoryAxis *groups = nullptr;
-    for (QAbstractAxis *axis : chart.axes()) groups = groups ? groups : qobject_cast<QBarCategoryAxis *>(axis);
+    QBarCategoryAxis *groups = groups_of(chart);
     QStringList shown;
     for (int i = 0; series && groups && series->count() == 1 && i < groups->count(); ++i)
         shown << groups->at(i) + "=" + QString::number(series->barSets()[0]->at(i));
@@ -50,6 +55,10 @@ TEST(SummaryChart, OverTimeOrTheLargestAndTheRest) {
     std::unique_ptr<QChart> chart = summary_chart(months);
     EXPECT_TRUE(qobject_cast<QBarSeries *>(chart->series().value(0)));
     EXPECT_EQ(bars(*chart), QStringList({"2023-12=2", "2024-01=-1", "2024-02=3"}));
+    EXPECT_EQ(groups_of(*chart)->labelsAngle(), 0);
+    // A year of months stands its labels on end, so they do not run together.
+    for (int m = 1; m <= 9; ++m) months.rows.push_back(row("2023-0" + std::to_string(m), 100));
+    EXPECT_EQ(groups_of(*summary_chart(months))->labelsAngle(), -90);
 
     // 23 vendors: the 20 largest, largest on top, then the other 3 summed.
     Summary vendors;
